@@ -1,0 +1,27 @@
+#include "access/config_channel.h"
+
+#include "header/config_header.h"
+
+bool openChannel(ConfigChannel &channel) {
+    channel.error[0] = '\0';
+    if (channel.isOpen)
+        return true;
+    if (channel.source == nullptr)
+        return false;
+    channel.isOpen = channel.source->open(channel.error, sizeof channel.error);
+    return channel.isOpen;
+}
+
+bool readConfig(ConfigChannel &channel, unsigned bus, unsigned slot, void *buffer) {
+    if (buffer == nullptr || !channel.isOpen)
+        return false;
+    return channel.source->read(uint8_t(bus & 0xFFu), uint8_t(slot & 0xFFu),
+                                static_cast<uint8_t *>(buffer));
+}
+
+void closeChannel(ConfigChannel &channel) {
+    if (!channel.isOpen)
+        return;
+    channel.isOpen = false;
+    channel.source->close();
+}

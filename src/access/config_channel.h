@@ -1,0 +1,20 @@
+// The configuration-access channel: every view reads configuration space
+// through it, one fresh 256-byte read per display, never cached.
+#pragma once
+
+#include "access/config_source.h"
+
+#include <cstdint>
+
+struct ConfigChannel {
+    ConfigSource *source = nullptr; // the access method behind this channel
+    bool isOpen = false;            // the "valid handle": set by a successful open
+    char error[SOURCE_ERROR_SIZE] = {};
+};
+
+// Opens the channel's source; false (with channel.error filled) when it fails.
+bool openChannel(ConfigChannel &channel);
+// Reads the function at bus/slot; both are cut to 8 bits first.
+bool readConfig(ConfigChannel &channel, unsigned bus, unsigned slot, void *buffer);
+// Closes the source if it is open; harmless to call twice or after a failed open.
+void closeChannel(ConfigChannel &channel);

@@ -1,0 +1,48 @@
+#include "access/device_table.h"
+
+#include "header/config_header.h"
+#include "naming/class_names.h"
+
+#include <cstdio>
+#include <cstring>
+
+void resetDeviceTable(DeviceTable &table) {
+    memset(&table, 0, sizeof table);
+    for (DeviceRecord &r : table.records)
+        r.className = r.subClassName = r.progIfName = "";
+    table.current = 1;
+}
+
+static void fillRecord(DeviceRecord &r, unsigned bus, unsigned slot, const ConfigHeader &h) {
+    r.bus = uint8_t(bus);
+    r.slot = uint8_t(slot);
+    lookupClassNames(h.classCode(), &r.className, &r.subClassName, &r.progIfName);
+    r.ids[NAME_VENDOR] = h.VendorId;
+    r.ids[NAME_DEVICE] = h.DeviceId;
+    r.ids[NAME_SUBSYSTEM_VENDOR] = h.SubsystemVendorId;
+    r.ids[NAME_SUBSYSTEM] = h.SubsystemId;
+    r.ids[NAME_REVISION] = h.RevisionId;
+    snprintf(r.names[NAME_VENDOR], NAME_SIZE, "Unknown");
+    r.names[NAME_DEVICE][0] = r.names[NAME_SUBSYSTEM_VENDOR][0] = r.names[NAME_SUBSYSTEM][0] = '\0';
+}
+
+void scanDevices(ConfigChannel &channel, DeviceTable &table) {
+    // The slot loop runs over the SlotByte itself, so within a bus the order is
+    // function-major: every function 0, then every function 1, and so on.
+    for (unsigned bus = 0; bus < SCAN_BUSES; ++bus) {
+        for (unsigned slot = 0; slot < SCAN_SLOTS; ++slot) {
+            ConfigHeader header;
+            if (!readConfig(channel, bus, slot, &header))
+                continue;
+            if (table.count >= MAX_DEVICES)
+                continue;
+            fillRecord(table.records[table.count], bus, slot, header);
+            ++table.count;
+        }
+    }
+}
+
+void formatReadFailure(const DeviceRecord &record, char *text, int size) {
+    snprintf(text, size_t(size), "Unable to obtain PCI information for\nBus: %d,  Device: %d,  Function: %d",
+             int(record.bus), int(slotDevice(record.slot)), int(slotFunction(record.slot)));
+}

@@ -1,0 +1,192 @@
+#include "access/dump_parser.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// Reads exactly `digits` hex digits at text[pos]; -1 if they are not there.
+long hexField(const char *text, size_t length, size_t pos, int digits) {
+    if (pos + size_t(digits) > length)
+        return -1;
+    long value = 0;
+    for (int i = 0; i < digits; ++i) {
+        const int d = hexValue(text[pos + size_t(i)]);
+        if (d < 0)
+            return -1;
+        value = value * 16 + d;
+    }
+    return value;
+}
+
+struct HeaderLine {
+    long domain, bus, device, function;
+};
+
+// "BB:DD.F" or "DDDD:BB:DD.F", then the end of the line or a blank.
+bool parseHeaderLine(const char *text, size_t length, HeaderLine &h) {
+    size_t pos = 0;
+    h.domain = 0;
+    size_t run = 0;
+    while (run < length && hexValue(text[run]) >= 0)
+        ++run;
+    if (run >= 4 && run <= 8 && run < length && text[run] == ':') {
+        h.domain = hexField(text, length, 0, int(run));
+        pos = run + 1;
+    }
+    h.bus = hexField(text, length, pos, 2);
+    if (h.bus < 0 || pos + 2 >= length || text[pos + 2] != ':')
+        return false;
+    h.device = hexField(text, length, pos + 3, 2);
+    if (h.device < 0 || pos + 5 >= length || text[pos + 5] != '.')
+        return false;
+    h.function = hexField(text, length, pos + 6, 1);
+    if (h.function < 0)
+        return false;
+    return pos + 7 == length || text[pos + 7] == ' ' || text[pos + 7] == '\t';
+}
+
+// A hex line starts with an offset of hex digits and a colon.
+bool looksLikeHexLine(const char *text, size_t length) {
+    size_t run = 0;
+    while (run < length && hexValue(text[run]) >= 0)
+        ++run;
+    return run > 0 && run < length && text[run] == ':' &&
+           (run + 1 == length || text[run + 1] == ' ');
+}
+
+bool isBlank(const char *text, size_t length) {
+    for (size_t i = 0; i < length; ++i)
+        if (text[i] != ' ' && text[i] != '\t')
+            return false;
+    return true;
+}
+
+} // namespace
+
+bool DumpParser::fail(int line, const char *format, ...) {
+    va_list args;
+    va_start(args, format);
+    vsnprintf(message_, sizeof message_, format, args);
+    va_end(args);
+    errorLine_ = line;
+    return false;
+}
+
+bool DumpParser::endFunction() {
+    if (!inFunction_)
+        return true;
+    inFunction_ = false;
+    if (skipping_)
+        return true;
+    int present = 0;
+    while (present < DUMP_CONFIG_BYTES && (have_[present / 8] >> (present % 8) & 1))
+        ++present;
+    if (present < DUMP_CONFIG_BYTES) {
+        int count = 0;
+        for (int i = 0; i < DUMP_CONFIG_BYTES; ++i)
+            count += have_[i / 8] >> (i % 8) & 1;
+        return fail(current_.line,
+                    "%s has %d of the 256 bytes of configuration space; capture it with "
+                    "lspci -xxx",
+                    name_, count);
+    }
+    ++functions_;
+    char message[DUMP_MESSAGE_SIZE] = "";
+    if (!sink_.onFunction(current_, message, sizeof message))
+        return fail(current_.line, "%s", message);
+    return true;
+}
+
+bool DumpParser::parseHexLine(const char *text, size_t length) {
+    size_t pos = 0;
+    long offset = 0;
+    while (text[pos] != ':') {
+        offset = offset * 16 + hexValue(text[pos]);
+        if (offset >= DUMP_MAX_OFFSET)
+            return fail(line_, "malformed hex line: offset beyond %Xh", DUMP_MAX_OFFSET - 1);
+        ++pos;
+    }
+    ++pos;
+    int count = 0;
+    while (pos < length) {
+        if (isBlank(text + pos, length - pos))
+            break;
+        if (text[pos] != ' ')
+            return fail(line_, "malformed hex line: bytes must be separated by blanks");
+        ++pos;
+        const long value = hexField(text, length, pos, 2);
+        if (value < 0 || (pos + 2 < length && text[pos + 2] != ' '))
+            return fail(line_, "malformed hex line: \"%.*s\" is not a two-digit hex byte",
+                        int(length - pos < 8 ? length - pos : 8), text + pos);
+        const long at = offset + count;
+        if (at >= DUMP_MAX_OFFSET)
+            return fail(line_, "malformed hex line: bytes beyond offset %Xh", DUMP_MAX_OFFSET - 1);
+        if (at < DUMP_CONFIG_BYTES && !skipping_) {
+            if (have_[at / 8] >> (at % 8) & 1)
+                return fail(line_, "byte %02lXh of %s appears twice", at, name_);
+            current_.bytes[at] = uint8_t(value);
+            have_[at / 8] |= uint8_t(1u << (at % 8));
+        }
+        ++count;
+        pos += 2;
+    }
+    if (count == 0)
+        return fail(line_, "malformed hex line: no bytes after the offset");
+    return true;
+}
+
+bool DumpParser::feedLine(const char *text, size_t length, bool tooLong) {
+    ++line_;
+    if (isBlank(text, length))
+        return endFunction();
+    HeaderLine h;
+    if (parseHeaderLine(text, length, h)) {
+        if (!endFunction())
+            return false;
+        if (h.device > 0x1F || h.function > 7)
+            return fail(line_, "%.7s is no PCI address: device numbers run to 1f, functions to 7",
+                        text);
+        inFunction_ = true;
+        memset(&current_, 0, sizeof current_);
+        memset(have_, 0, sizeof have_);
+        current_.bus = uint8_t(h.bus);
+        current_.slot = uint8_t(h.device | h.function << 5);
+        current_.line = line_;
+        snprintf(name_, sizeof name_, "%04lx:%02lx:%02lx.%ld", h.domain, h.bus, h.device,
+                 h.function);
+        skipping_ = h.domain != 0;
+        if (skipping_) {
+            char note[DUMP_MESSAGE_SIZE];
+            snprintf(note, sizeof note, "%s is outside PCI domain 0 and is left out", name_);
+            sink_.onSkipped(line_, note);
+        }
+        return true;
+    }
+    if (!looksLikeHexLine(text, length))
+        return true; // names, capabilities, anything else lspci prints
+    if (tooLong)
+        return fail(line_, "malformed hex line: too long");
+    if (!inFunction_)
+        return fail(line_, "hex line outside a function: a header line \"BB:DD.F ...\" must come first");
+    return parseHexLine(text, length);
+}
+
+bool DumpParser::finish() {
+    if (!endFunction())
+        return false;
+    if (functions_ == 0)
+        return fail(0, "no PCI function with configuration space found (expected the output of lspci -xxx)");
+    return true;
+}
