@@ -43,6 +43,7 @@ void scanDevices(ConfigChannel &channel, DeviceTable &table) {
 }
 
 void formatReadFailure(const DeviceRecord &record, char *text, int size) {
-    snprintf(text, size_t(size), "Unable to obtain PCI information for\nBus: %d,  Device: %d,  Function: %d",
+    snprintf(text, size_t(size),
+             "Unable to obtain PCI information for\nBus: %d,  Device: %d,  Function: %d",
              int(record.bus), int(slotDevice(record.slot)), int(slotFunction(record.slot)));
 }

@@ -11,7 +11,13 @@ constexpr int NAME_SIZE = 80; // 79 characters and a NUL
 constexpr int SCAN_BUSES = 16;
 constexpr int SCAN_SLOTS = 256;
 
-enum NameKind { NAME_VENDOR = 0, NAME_DEVICE, NAME_SUBSYSTEM_VENDOR, NAME_SUBSYSTEM, NAME_REVISION };
+enum NameKind {
+    NAME_VENDOR = 0,
+    NAME_DEVICE,
+    NAME_SUBSYSTEM_VENDOR,
+    NAME_SUBSYSTEM,
+    NAME_REVISION
+};
 constexpr int NAME_KINDS = 5;
 
 struct DeviceRecord {

@@ -33,9 +33,9 @@ bool DriverSource::read(uint8_t bus, uint8_t slot, uint8_t *buffer) {
     uint8_t request[DRIVER_REQUEST_SIZE];
     buildDriverRequest(bus, slot, request);
     uint32_t returned = 0;
-    const bool ok = transport_.deviceIoControl(handle_, DRIVER_READ_CONFIG_CODE, request,
-                                               DRIVER_REQUEST_SIZE, buffer, DRIVER_REPLY_SIZE,
-                                               &returned);
+    const bool ok =
+        transport_.deviceIoControl(handle_, DRIVER_READ_CONFIG_CODE, request, DRIVER_REQUEST_SIZE,
+                                   buffer, DRIVER_REPLY_SIZE, &returned);
     return ok && returned == DRIVER_REPLY_SIZE;
 }
 

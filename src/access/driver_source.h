@@ -8,12 +8,12 @@
 #include <cstdint>
 
 // The values Win32 defines for the arguments the driver is opened with.
-constexpr uint32_t DRIVER_ACCESS = 0x40000000u;     // GENERIC_WRITE
-constexpr uint32_t DRIVER_SHARE_MODE = 0u;          // exclusive
-constexpr uint32_t DRIVER_DISPOSITION = 3u;         // OPEN_EXISTING
-constexpr uint32_t DRIVER_ATTRIBUTES = 0x80u;       // FILE_ATTRIBUTE_NORMAL
-constexpr uint32_t DRIVER_READ_CONFIG_CODE = 0u;    // the one control code
-constexpr uint32_t DRIVER_REQUEST_SIZE = 8u;        // u32 bus, u32 slot
+constexpr uint32_t DRIVER_ACCESS = 0x40000000u;  // GENERIC_WRITE
+constexpr uint32_t DRIVER_SHARE_MODE = 0u;       // exclusive
+constexpr uint32_t DRIVER_DISPOSITION = 3u;      // OPEN_EXISTING
+constexpr uint32_t DRIVER_ATTRIBUTES = 0x80u;    // FILE_ATTRIBUTE_NORMAL
+constexpr uint32_t DRIVER_READ_CONFIG_CODE = 0u; // the one control code
+constexpr uint32_t DRIVER_REQUEST_SIZE = 8u;     // u32 bus, u32 slot
 constexpr uint32_t DRIVER_REPLY_SIZE = 256u;
 
 extern const wchar_t KESTRIX_DEVICE_NAME[];

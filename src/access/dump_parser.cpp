@@ -62,8 +62,7 @@ bool looksLikeHexLine(const char *text, size_t length) {
     size_t run = 0;
     while (run < length && hexValue(text[run]) >= 0)
         ++run;
-    return run > 0 && run < length && text[run] == ':' &&
-           (run + 1 == length || text[run + 1] == ' ');
+    return run > 0 && run < length && text[run] == ':';
 }
 
 bool isBlank(const char *text, size_t length) {
@@ -179,7 +178,8 @@ bool DumpParser::feedLine(const char *text, size_t length, bool tooLong) {
     if (tooLong)
         return fail(line_, "malformed hex line: too long");
     if (!inFunction_)
-        return fail(line_, "hex line outside a function: a header line \"BB:DD.F ...\" must come first");
+        return fail(line_,
+                    "hex line outside a function: a header line \"BB:DD.F ...\" must come first");
     return parseHexLine(text, length);
 }
 
@@ -187,6 +187,8 @@ bool DumpParser::finish() {
     if (!endFunction())
         return false;
     if (functions_ == 0)
-        return fail(0, "no PCI function with configuration space found (expected the output of lspci -xxx)");
+        return fail(
+            0,
+            "no PCI function with configuration space found (expected the output of lspci -xxx)");
     return true;
 }

@@ -8,8 +8,8 @@
 #include <cstdint>
 
 constexpr int DUMP_MESSAGE_SIZE = 256;
-constexpr int DUMP_CONFIG_BYTES = 256;   // what a function needs to be served
-constexpr int DUMP_MAX_OFFSET = 4096;    // extended space printed by -xxxx
+constexpr int DUMP_CONFIG_BYTES = 256; // what a function needs to be served
+constexpr int DUMP_MAX_OFFSET = 4096;  // extended space printed by -xxxx
 
 struct DumpFunction {
     uint8_t bus;

@@ -22,10 +22,9 @@ bool before(const DumpFunction &a, uint8_t bus, uint8_t slot) {
 } // namespace
 
 bool DumpSource::onFunction(const DumpFunction &function, char *message, size_t size) {
-    auto at = std::lower_bound(functions_.begin(), functions_.end(), function,
-                               [](const DumpFunction &a, const DumpFunction &b) {
-                                   return before(a, b.bus, b.slot);
-                               });
+    auto at = std::lower_bound(
+        functions_.begin(), functions_.end(), function,
+        [](const DumpFunction &a, const DumpFunction &b) { return before(a, b.bus, b.slot); });
     if (at != functions_.end() && sameAddress(*at, function.bus, function.slot)) {
         snprintf(message, size, "%02x:%02x.%u appears twice (first on line %d)",
                  unsigned(function.bus), slotDevice(function.slot), slotFunction(function.slot),
@@ -87,10 +86,9 @@ bool DumpSource::open(char *error, size_t errorSize) {
 }
 
 const DumpFunction *DumpSource::find(uint8_t bus, uint8_t slot) const {
-    auto at = std::lower_bound(functions_.begin(), functions_.end(), 0,
-                               [bus, slot](const DumpFunction &a, int) {
-                                   return before(a, bus, slot);
-                               });
+    auto at =
+        std::lower_bound(functions_.begin(), functions_.end(), 0,
+                         [bus, slot](const DumpFunction &a, int) { return before(a, bus, slot); });
     return at != functions_.end() && sameAddress(*at, bus, slot) ? &*at : nullptr;
 }
 

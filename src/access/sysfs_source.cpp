@@ -43,7 +43,8 @@ bool isDomainZeroFunction(const char *name) {
 bool SysfsSource::open(char *error, size_t errorSize) {
     DIR *dir = opendir(root_);
     if (dir == nullptr) {
-        snprintf(error, errorSize, "cannot read %s: %s (no PCI bus visible here; read a saved dump with --from FILE)",
+        snprintf(error, errorSize,
+                 "cannot read %s: %s (no PCI bus visible here; read a saved dump with --from FILE)",
                  root_, strerror(errno));
         return false;
     }
@@ -66,8 +67,9 @@ bool SysfsSource::open(char *error, size_t errorSize) {
     uint8_t buffer[CONFIG_SPACE_SIZE];
     const int got = readConfigFile(path, buffer);
     if (got < 0) {
-        snprintf(error, errorSize, "cannot read %s: %s (run as root, or read a saved dump with --from FILE)",
-                 path, strerror(errno));
+        snprintf(error, errorSize,
+                 "cannot read %s: %s (run as root, or read a saved dump with --from FILE)", path,
+                 strerror(errno));
         return false;
     }
     if (got < CONFIG_SPACE_SIZE) {

@@ -60,11 +60,11 @@ static_assert(offsetof(ConfigHeader, Extended) == 0x40);
 
 // One base address register as both views show it.
 struct BarInfo {
-    bool present;      // raw value is not 0
-    bool isIo;         // bit 0: I/O space rather than memory space
-    uint32_t address;  // I/O: low 2 bits cleared; memory: low 4 bits cleared
+    bool present;       // raw value is not 0
+    bool isIo;          // bit 0: I/O space rather than memory space
+    uint32_t address;   // I/O: low 2 bits cleared; memory: low 4 bits cleared
     uint8_t memoryType; // memory only: 0 32-bit, 1 below 1M, 2 64-bit, 3 reserved
-    bool prefetchable; // memory only: bit 3
+    bool prefetchable;  // memory only: bit 3
 };
 
 enum MemoryType : uint8_t { MEMORY_32BIT = 0, MEMORY_BELOW_1M = 1, MEMORY_64BIT = 2 };
@@ -79,8 +79,12 @@ const char *functionRoleText(uint8_t headerType, uint8_t slot);
 bool hasCapabilities(uint8_t capabilitiesPtr);
 
 // The SlotByte keeps the device number in bits 0..4 and the function in 5..7.
-constexpr unsigned slotDevice(uint8_t slot) { return slot & 0x1Fu; }
-constexpr unsigned slotFunction(uint8_t slot) { return unsigned(slot) >> 5; }
+constexpr unsigned slotDevice(uint8_t slot) {
+    return slot & 0x1Fu;
+}
+constexpr unsigned slotFunction(uint8_t slot) {
+    return unsigned(slot) >> 5;
+}
 constexpr uint8_t makeSlot(unsigned device, unsigned function) {
     return uint8_t((device & 0x1Fu) | (function & 7u) << 5);
 }

@@ -17,15 +17,21 @@ BarInfo decodeBar(uint32_t raw) {
     return b;
 }
 
-uint32_t cacheLineBytes(uint8_t cacheLineSize) { return uint32_t(cacheLineSize) * 4u; }
+uint32_t cacheLineBytes(uint8_t cacheLineSize) {
+    return uint32_t(cacheLineSize) * 4u;
+}
 
-uint32_t latencyNs(uint8_t value) { return uint32_t(value) * 250u; }
+uint32_t latencyNs(uint8_t value) {
+    return uint32_t(value) * 250u;
+}
 
 char interruptPinLetter(uint8_t interruptPin) {
     return char(uint8_t((unsigned(interruptPin) + 64u) & 0xFFu));
 }
 
-unsigned devselTiming(uint16_t status) { return (status & 0x0600u) >> 9; }
+unsigned devselTiming(uint16_t status) {
+    return (status & 0x0600u) >> 9;
+}
 
 bool isMultiFunction(uint8_t headerType, uint8_t slot) {
     return (headerType & 0x80u) != 0 || slotFunction(slot) != 0;
@@ -39,4 +45,6 @@ const char *functionRoleText(uint8_t headerType, uint8_t slot) {
     return "Component To Multifunction Device";
 }
 
-bool hasCapabilities(uint8_t capabilitiesPtr) { return capabilitiesPtr != 0; }
+bool hasCapabilities(uint8_t capabilitiesPtr) {
+    return capabilitiesPtr != 0;
+}

@@ -3,10 +3,22 @@
 #include "header/config_header.h"
 
 const char *const CommandBitNames[COMMAND_BIT_NAMES] = {
-    "I/O Space",           "Memory Space",          "Bus Master",        "Special Cycles",
-    "Memory Write/Invalidate", "VGA Palette Snoop", "Parity Error Enable", "Wait Cycle Control",
-    "System Error Enable", "Fast Back-To-Back",     "Interrupt Enable",  "Reserved 11",
-    "Reserved 12",         "Reserved 13",           "Reserved 14",       "Reserved 15",
+    "I/O Space",
+    "Memory Space",
+    "Bus Master",
+    "Special Cycles",
+    "Memory Write/Invalidate",
+    "VGA Palette Snoop",
+    "Parity Error Enable",
+    "Wait Cycle Control",
+    "System Error Enable",
+    "Fast Back-To-Back",
+    "Interrupt Enable",
+    "Reserved 11",
+    "Reserved 12",
+    "Reserved 13",
+    "Reserved 14",
+    "Reserved 15",
 };
 
 // Bits 9 and 10 are the DEVSEL field, named by entries 16..19 instead.

@@ -4,9 +4,13 @@
 
 #ifdef _WIN32
 
-FILE *openTextFile(const char *path, const char *mode) { return fopen(path, mode); }
+FILE *openTextFile(const char *path, const char *mode) {
+    return fopen(path, mode);
+}
 
-FILE *wrapTextOutput(FILE *stream) { return stream; }
+FILE *wrapTextOutput(FILE *stream) {
+    return stream;
+}
 
 #else
 
@@ -106,6 +110,8 @@ FILE *openTextFile(const char *path, const char *mode) {
     return wrap(file, true, plain);
 }
 
-FILE *wrapTextOutput(FILE *stream) { return wrap(stream, false, "w"); }
+FILE *wrapTextOutput(FILE *stream) {
+    return wrap(stream, false, "w");
+}
 
 #endif

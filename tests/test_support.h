@@ -1,0 +1,83 @@
+// Helpers shared by the unit tests: temporary files and a scripted source.
+#pragma once
+
+#include "access/config_source.h"
+#include "header/config_header.h"
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+
+namespace testing_support {
+
+// A fresh file name in the system's temporary folder, unique per call.
+inline std::string tempPath(const std::string &name) {
+    static int counter = 0;
+    auto dir = std::filesystem::temp_directory_path();
+    return (dir / ("lumivar-test-" + std::to_string(counter++) + "-" + name)).string();
+}
+
+inline void writeBytes(const std::string &path, const std::string &bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out << bytes;
+}
+
+inline std::string readBytes(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Everything written to a stream by `write`, as the bytes that reach the file.
+template <typename F> std::string capture(F write) {
+    std::FILE *f = std::tmpfile();
+    write(f);
+    std::fflush(f);
+    std::string out;
+    std::rewind(f);
+    for (int c; (c = std::fgetc(f)) != EOF;)
+        out += char(c);
+    std::fclose(f);
+    return out;
+}
+
+// A header with the given identifiers; everything else zero.
+inline ConfigHeader makeHeader(uint16_t vendor, uint16_t device, uint32_t classCode = 0) {
+    ConfigHeader h{};
+    h.VendorId = vendor;
+    h.DeviceId = device;
+    std::memcpy(h.bytes() + 8, &classCode, 4);
+    return h;
+}
+
+// A source that answers for the functions it was given and counts reads.
+class FakeSource : public ConfigSource {
+  public:
+    void add(unsigned bus, unsigned slot, const ConfigHeader &h) { functions[{bus, slot}] = h; }
+    bool open(char *, size_t) override { return opens++, true; }
+    bool read(uint8_t bus, uint8_t slot, uint8_t *buffer) override {
+        ++reads;
+        lastBus = bus;
+        lastSlot = slot;
+        auto it = functions.find({bus, slot});
+        if (it == functions.end() || failing)
+            return false;
+        std::memcpy(buffer, it->second.bytes(), CONFIG_SPACE_SIZE);
+        return true;
+    }
+    void close() override { ++closes; }
+
+    std::map<std::pair<unsigned, unsigned>, ConfigHeader> functions;
+    int opens = 0, reads = 0, closes = 0;
+    unsigned lastBus = 0, lastSlot = 0;
+    bool failing = false;
+};
+
+} // namespace testing_support

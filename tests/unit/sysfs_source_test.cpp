@@ -1,0 +1,91 @@
+#include "access/sysfs_source.h"
+
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::tempPath;
+using testing_support::writeBytes;
+
+// A fake /sys/bus/pci/devices with one config file per named function.
+struct FakeTree {
+    std::string root = tempPath("sysfs");
+    FakeTree() { fs::create_directories(root); }
+    ~FakeTree() { fs::remove_all(root); }
+    void add(const std::string &name, size_t size, char fill) {
+        fs::create_directories(root + "/" + name);
+        writeBytes(root + "/" + name + "/config", std::string(size, fill));
+    }
+};
+
+TEST(SysfsSource, ReadsTheFunctionTheSlotNames) {
+    FakeTree tree;
+    tree.add("0000:00:00.0", 256, 'a');
+    tree.add("0000:03:1f.7", 4096, 'b'); // PCI Express: only the first 256 are read
+    tree.add("0000:00:01.1", 255, 'c');
+    SysfsSource source(tree.root.c_str());
+    char error[SOURCE_ERROR_SIZE];
+    ASSERT_TRUE(source.open(error, sizeof error)) << error;
+    uint8_t buffer[256];
+    const struct {
+        uint8_t bus, slot;
+        bool found;
+        char fill;
+    } cases[] = {
+        {0, makeSlot(0, 0), true, 'a'}, {3, makeSlot(31, 7), true, 'b'},
+        {0, makeSlot(1, 1), false, 0}, // one byte short
+        {0, makeSlot(1, 0), false, 0}, // not there
+        {3, makeSlot(31, 6), false, 0},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(source.read(c.bus, c.slot, buffer), c.found) << int(c.bus) << "/" << int(c.slot);
+        if (c.found) {
+            EXPECT_EQ(std::string(reinterpret_cast<char *>(buffer), 256), std::string(256, c.fill));
+        }
+    }
+}
+
+TEST(SysfsSource, UnprivilegedSixtyFourBytesFailToOpenWithTheRemedy) {
+    FakeTree tree;
+    tree.add("0000:00:00.0", 64, 'a');
+    tree.add("0000:00:02.0", 64, 'a');
+    SysfsSource source(tree.root.c_str());
+    char error[SOURCE_ERROR_SIZE];
+    ASSERT_FALSE(source.open(error, sizeof error));
+    const std::string message = error;
+    EXPECT_NE(message.find("only 64 of 256 bytes"), std::string::npos) << message;
+    EXPECT_NE(message.find("run as root"), std::string::npos) << message;
+    EXPECT_NE(message.find("--from"), std::string::npos) << message;
+}
+
+TEST(SysfsSource, NoBusFailsToOpenWithTheCause) {
+    const struct {
+        const char *what;
+        bool makeRoot;
+        const char *domainOnly;
+        const char *needle;
+    } cases[] = {
+        {"missing folder", false, nullptr, "cannot read"},
+        {"empty folder", true, nullptr, "no PCI functions"},
+        {"other domains only", true, "0001:00:00.0", "no PCI functions"},
+    };
+    for (const auto &c : cases) {
+        FakeTree tree;
+        if (!c.makeRoot)
+            fs::remove_all(tree.root);
+        if (c.domainOnly)
+            tree.add(c.domainOnly, 256, 'x');
+        SysfsSource source(tree.root.c_str());
+        char error[SOURCE_ERROR_SIZE];
+        EXPECT_FALSE(source.open(error, sizeof error)) << c.what;
+        EXPECT_NE(std::string(error).find(c.needle), std::string::npos) << c.what << ": " << error;
+    }
+}
+
+} // namespace
