@@ -1,5 +1,6 @@
 #include "access/dump_source.h"
 
+#include "platform/text_file.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -183,11 +184,11 @@ TEST(DumpWriter, WritesWhatTheReaderReadsBack) {
     for (int i = 0; i < 256; ++i)
         h.bytes()[i] = uint8_t(255 - i);
     const std::string path = tempPath("saved.txt");
-    FILE *f = fopen(path.c_str(), "w");
+    FILE *f = openTextFile(path.c_str(), "wt");
     writeDumpFunction(f, recordAt(4, 9, 2), h.bytes());
     fclose(f);
     const std::string text = testing_support::readBytes(path);
-    EXPECT_EQ(text.substr(0, text.find('\n')), "04:09.2 Network Controller: Unknown");
+    EXPECT_EQ(text.substr(0, text.find('\n') + 1), "04:09.2 Network Controller: Unknown\r\n");
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 18); // header, 16 lines, blank
     DumpSource source(path.c_str());
     char error[SOURCE_ERROR_SIZE];
@@ -209,7 +210,7 @@ TEST(DumpWriter, RoundTripThroughLspci) {
     }
     a.HeaderType = 0x80;
     const std::string saved = tempPath("ours.txt"), back = tempPath("theirs.txt");
-    FILE *f = fopen(saved.c_str(), "w");
+    FILE *f = openTextFile(saved.c_str(), "wt");
     writeDumpFunction(f, recordAt(0, 3, 0), a.bytes());
     writeDumpFunction(f, recordAt(0, 3, 1), b.bytes());
     fclose(f);
