@@ -90,8 +90,8 @@ class Conversion : public testing::TestWithParam<ConversionCase> {};
 TEST_P(Conversion, WritesTheTreeThatTheLoaderWalks) {
     const Converted result = convert(GetParam().input);
     EXPECT_EQ(result.records, GetParam().expected);
-    EXPECT_TRUE(result.warnings.empty()) << result.warnings[0].line << ": "
-                                         << result.warnings[0].message;
+    EXPECT_TRUE(result.warnings.empty())
+        << result.warnings[0].line << ": " << result.warnings[0].message;
     EXPECT_EQ(result.skipped, 0);
 }
 
@@ -182,51 +182,117 @@ TEST_P(BadInput, SkipsTheLineAndWhatIsUnderItWithOneWarning) {
     for (const Warning &w : result.warnings)
         lines.push_back(w.line);
     EXPECT_EQ(lines, c.warnedLines);
-    if (!result.warnings.empty())
+    if (!result.warnings.empty()) {
         EXPECT_NE(result.warnings[0].message.find(c.firstMessage), std::string::npos)
             << result.warnings[0].message;
+    }
     EXPECT_EQ(result.skipped, c.skipped);
 }
 
 const std::string LONG_LINE = "2222  " + std::string(PCIIDS_MAX_LINE, 'x');
 
 const BadInputCase BAD_INPUT_CASES[] = {
-    {"DeviceBeforeAnyVendor", "\t0001  Orphan\n\t\t1111 0001  Under It\n1111  Alpha\n",
-     "V\t1111\tAlpha\n", {1}, "device line outside a vendor", 2},
-    {"SubsystemDirectlyUnderVendor", "1111  Alpha\n\t\t1111 0001  Card\n\t0001  One\n",
-     "V\t1111\tAlpha\nD\t0001\tOne\n", {2}, "subsystem line outside a device", 1},
+    {"DeviceBeforeAnyVendor",
+     "\t0001  Orphan\n\t\t1111 0001  Under It\n1111  Alpha\n",
+     "V\t1111\tAlpha\n",
+     {1},
+     "device line outside a vendor",
+     2},
+    {"SubsystemDirectlyUnderVendor",
+     "1111  Alpha\n\t\t1111 0001  Card\n\t0001  One\n",
+     "V\t1111\tAlpha\nD\t0001\tOne\n",
+     {2},
+     "subsystem line outside a device",
+     1},
     {"DeviceInsideClassSectionIsClassContent",
-     "C 02  Network\n\t0001  Looks Like A Device\n", "", {}, "", 0},
-    {"ThreeTabs", "1111  Alpha\n\t0001  One\n\t\t\t1111 0001  Too Deep\n\t0002  Two\n",
-     "V\t1111\tAlpha\nD\t0001\tOne\nD\t0002\tTwo\n", {3}, "more than 2 tabs", 1},
+     "C 02  Network\n\t0001  Looks Like A Device\n",
+     "",
+     {},
+     "",
+     0},
+    {"ThreeTabs",
+     "1111  Alpha\n\t0001  One\n\t\t\t1111 0001  Too Deep\n\t0002  Two\n",
+     "V\t1111\tAlpha\nD\t0001\tOne\nD\t0002\tTwo\n",
+     {3},
+     "more than 2 tabs",
+     1},
     {"ShortVendorIdSkipsItsDevices",
-     "111  Alpha\n\t0001  One\n\t\t1111 0001  Card\n2222  Beta\n", "V\t2222\tBeta\n", {1},
-     "malformed vendor line", 3},
-    {"LongVendorId", "11111  Alpha\n2222  Beta\n", "V\t2222\tBeta\n", {1},
-     "malformed vendor line", 1},
+     "111  Alpha\n\t0001  One\n\t\t1111 0001  Card\n2222  Beta\n",
+     "V\t2222\tBeta\n",
+     {1},
+     "malformed vendor line",
+     3},
+    {"LongVendorId",
+     "11111  Alpha\n2222  Beta\n",
+     "V\t2222\tBeta\n",
+     {1},
+     "malformed vendor line",
+     1},
     {"NonHexVendorId", "11g1  Alpha\n", "", {1}, "malformed vendor line", 1},
-    {"IndentedWithBlanks", "1111  Alpha\n    0001  One\n", "V\t1111\tAlpha\n", {2},
-     "malformed vendor line", 1},
-    {"VendorWithoutName", "1111\n1112   \n2222  Beta\n", "V\t2222\tBeta\n", {1, 2},
-     "malformed vendor line", 2},
+    {"IndentedWithBlanks",
+     "1111  Alpha\n    0001  One\n",
+     "V\t1111\tAlpha\n",
+     {2},
+     "malformed vendor line",
+     1},
+    {"VendorWithoutName",
+     "1111\n1112   \n2222  Beta\n",
+     "V\t2222\tBeta\n",
+     {1, 2},
+     "malformed vendor line",
+     2},
     {"DeviceWithoutNameSkipsItsSubsystems",
      "1111  Alpha\n\t0001\n\t\t1111 0001  Card\n\t0002  Two\n",
-     "V\t1111\tAlpha\nD\t0002\tTwo\n", {2}, "malformed device line", 2},
-    {"SubsystemWithOneId", "1111  Alpha\n\t0001  One\n\t\t1111  Card\n\t\t1111 0002  Good\n",
-     "V\t1111\tAlpha\nD\t0001\tOne\nO\t1111\tAlpha\nS\t0002\tGood\n", {3},
-     "malformed subsystem line", 1},
-    {"SubsystemIdsWithoutSeparator", "1111  Alpha\n\t0001  One\n\t\t11110002  Card\n",
-     "V\t1111\tAlpha\nD\t0001\tOne\n", {3}, "malformed subsystem line", 1},
-    {"UnknownTopLevelLine", "Cx 02  Not A Class\n1111  Alpha\n", "V\t1111\tAlpha\n", {1},
-     "malformed vendor line", 1},
-    {"LineTooLongSkipsItsDevices", "1111  Alpha\n" + LONG_LINE + "\n\t0001  One\n3333  Gamma\n",
-     "V\t1111\tAlpha\nV\t3333\tGamma\n", {2}, "line too long", 2},
-    {"NulBytesInNameBecomeQuestionMarks", std::string("1111  Al\0ha\n", 12),
-     "V\t1111\tAl?ha\n", {}, "", 0},
-    {"ControlCharactersInName", "1111  A\x1a" "B\x7f" "C\rD\n", "V\t1111\tA?B?C?D\n", {}, "",
+     "V\t1111\tAlpha\nD\t0002\tTwo\n",
+     {2},
+     "malformed device line",
+     2},
+    {"SubsystemWithOneId",
+     "1111  Alpha\n\t0001  One\n\t\t1111  Card\n\t\t1111 0002  Good\n",
+     "V\t1111\tAlpha\nD\t0001\tOne\nO\t1111\tAlpha\nS\t0002\tGood\n",
+     {3},
+     "malformed subsystem line",
+     1},
+    {"SubsystemIdsWithoutSeparator",
+     "1111  Alpha\n\t0001  One\n\t\t11110002  Card\n",
+     "V\t1111\tAlpha\nD\t0001\tOne\n",
+     {3},
+     "malformed subsystem line",
+     1},
+    {"UnknownTopLevelLine",
+     "Cx 02  Not A Class\n1111  Alpha\n",
+     "V\t1111\tAlpha\n",
+     {1},
+     "malformed vendor line",
+     1},
+    {"LineTooLongSkipsItsDevices",
+     "1111  Alpha\n" + LONG_LINE + "\n\t0001  One\n3333  Gamma\n",
+     "V\t1111\tAlpha\nV\t3333\tGamma\n",
+     {2},
+     "line too long",
+     2},
+    {"NulBytesInNameBecomeQuestionMarks",
+     std::string("1111  Al\0ha\n", 12),
+     "V\t1111\tAl?ha\n",
+     {},
+     "",
      0},
-    {"BinaryGarbage", std::string("\x7f" "ELF\x02\x01\x01\0\0\0\n\xff\xfe\t\x80\x81\n", 17), "",
-     {1, 2}, "malformed vendor line", 2},
+    {"ControlCharactersInName",
+     "1111  A\x1a"
+     "B\x7f"
+     "C\rD\n",
+     "V\t1111\tA?B?C?D\n",
+     {},
+     "",
+     0},
+    {"BinaryGarbage",
+     std::string("\x7f"
+                 "ELF\x02\x01\x01\0\0\0\n\xff\xfe\t\x80\x81\n",
+                 17),
+     "",
+     {1, 2},
+     "malformed vendor line",
+     2},
 };
 
 INSTANTIATE_TEST_SUITE_P(PciIds, BadInput, testing::ValuesIn(BAD_INPUT_CASES),
@@ -246,8 +312,11 @@ TEST_P(Windows1252, MapsEachCharacterToOneByte) {
 
 const CharsetCase CHARSET_CASES[] = {
     {"Ascii", "Intel Corporation 82801", "Intel Corporation 82801"},
-    {"Latin1", "f\xc3\xbcr \xc3\x89" "cole \xc2\xb2 \xc2\xa0 \xc3\xbf",
-     "f\xfcr \xc9" "cole \xb2 \xa0 \xff"},
+    {"Latin1",
+     "f\xc3\xbcr \xc3\x89"
+     "cole \xc2\xb2 \xc2\xa0 \xc3\xbf",
+     "f\xfcr \xc9"
+     "cole \xb2 \xa0 \xff"},
     {"EuroAndTrademark", "\xe2\x82\xac \xe2\x84\xa2", "\x80 \x99"},
     {"AllOfTheHighRange",
      "\xe2\x82\xac\xe2\x80\x9a\xc6\x92\xe2\x80\x9e\xe2\x80\xa6\xe2\x80\xa0\xe2\x80\xa1"
@@ -257,15 +326,27 @@ const CharsetCase CHARSET_CASES[] = {
      "\x80\x82\x83\x84\x85\x86\x87\x88\x89\x8a\x8b\x8c\x8e\x91\x92\x93\x94\x95\x96\x97"
      "\x98\x99\x9a\x9b\x9c\x9e\x9f"},
     {"C1ControlsAreNotInTheCodePage", "\xc2\x80\xc2\x81\xc2\x8d\xc2\x9f", "????"},
-    {"CharactersTheCodePageLacks", "\xe4\xb8\xad\xe6\x96\x87 \xce\xb1 \xf0\x9f\x98\x80",
-     "?? ? ?"},
-    {"TabBecomesBlankOtherControlsQuestionMark", std::string("a\tb\x01" "c\0d\x1a", 8),
+    {"CharactersTheCodePageLacks", "\xe4\xb8\xad\xe6\x96\x87 \xce\xb1 \xf0\x9f\x98\x80", "?? ? ?"},
+    {"TabBecomesBlankOtherControlsQuestionMark",
+     std::string("a\tb\x01"
+                 "c\0d\x1a",
+                 8),
      "a b?c?d?"},
-    {"StrayContinuationBytes", "a\x80\xbf" "b", "a??b"},
+    {"StrayContinuationBytes",
+     "a\x80\xbf"
+     "b",
+     "a??b"},
     {"ImpossibleLeadBytes", "\xc0\xaf\xc1\xbf\xf5\x80\xff\xfe", "????????"},
-    {"TruncatedSequenceIsOneQuestionMark", "\xe2\x82" "A\xf0\x9f\x98" "B\xc3", "?A?B?"},
+    {"TruncatedSequenceIsOneQuestionMark",
+     "\xe2\x82"
+     "A\xf0\x9f\x98"
+     "B\xc3",
+     "?A?B?"},
     {"OverlongThreeByteForm", "\xe0\x80\xaf", "???"},
-    {"Surrogate", "\xed\xa0\x80" "x", "???x"},
+    {"Surrogate",
+     "\xed\xa0\x80"
+     "x",
+     "???x"},
     {"AboveU10FFFF", "\xf4\x90\x80\x80", "????"},
     {"HighestCodePoints", "\xf4\x8f\xbf\xbf\xef\xbf\xbf", "??"},
     {"Empty", "", ""},
@@ -306,7 +387,8 @@ const LengthCase LENGTH_CASES[] = {
     {"OneOverIsCut", std::string(PCIDEVS_MAX_NAME + 1, 'n'), PCIDEVS_MAX_NAME, 4},
     {"FarOverIsCut", std::string(1000, 'n'), PCIDEVS_MAX_NAME, 4},
     // Counted after conversion: two UTF-8 bytes are one character here.
-    {"MultiByteCharactersCountOnce", [] {
+    {"MultiByteCharactersCountOnce",
+     [] {
          std::string s;
          for (int i = 0; i < 200; ++i)
              s += "\xc3\xa9";
