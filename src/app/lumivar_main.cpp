@@ -1,39 +1,227 @@
-// lumivar for Linux: lists the scanned functions of this machine or of a dump.
+// lumivar for Linux: the headless report and dump commands. The dialog comes
+// through the terminal layer; until it exists, no command means the report of
+// every function on standard output.
 #include "access/device_table.h"
 #include "access/dump_source.h"
 #include "access/sysfs_source.h"
-#include "header/config_header.h"
+#include "naming/name_database.h"
+#include "platform/text_file.h"
+#include "report/report.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 
-int main(int argc, char **argv) {
+namespace {
+
+constexpr int EXIT_DONE = 0;
+constexpr int EXIT_FAILED = 1;
+constexpr int EXIT_USAGE = 2;
+
+const char USAGE[] =
+    "usage: lumivar [--from DUMP] [--names FILE]                      report of every function\n"
+    "       lumivar [--from DUMP] [--names FILE] --report FILE|- [--device N]\n"
+    "       lumivar [--from DUMP] --save-dump FILE|-\n"
+    "       lumivar --help | --version\n";
+
+const char HELP[] =
+    "Lists the PCI functions of this machine and decodes each one's 256-byte\n"
+    "configuration space. It never writes to a device.\n"
+    "\n"
+    "  --from DUMP       read functions from a dump (lspci -xxx output) instead of\n"
+    "                    /sys/bus/pci/devices (which needs root for all 256 bytes)\n"
+    "  --names FILE      the name database; default ./pcidevs.txt\n"
+    "  --report FILE|-   write the report of every function, or of device N\n"
+    "  --device N        with --report: only device number N (1-based, scan order)\n"
+    "  --save-dump FILE|-  write the functions as a dump that lspci -F reads\n"
+    "\n"
+    "Exit status: 0 done, 1 failed, 2 usage.\n";
+
+struct Options {
     const char *from = nullptr;
+    const char *names = nullptr;
+    const char *report = nullptr;
+    const char *saveDump = nullptr;
+    long device = 0; // 0: every function
+};
+
+bool parseDeviceNumber(const char *text, long &number) {
+    char *end = nullptr;
+    errno = 0;
+    number = strtol(text, &end, 10);
+    return errno == 0 && end != text && *end == '\0';
+}
+
+// Returns -1 to go on, or the exit status.
+int parseOptions(int argc, char **argv, Options &o) {
     for (int i = 1; i < argc; ++i) {
-        if (strcmp(argv[i], "--from") == 0 && i + 1 < argc)
-            from = argv[++i];
-        else {
-            fprintf(stderr, "usage: lumivar [--from DUMP]\n");
-            return 2;
+        const char *arg = argv[i];
+        if (strcmp(arg, "--help") == 0 || strcmp(arg, "-h") == 0) {
+            printf("%s\n%s", USAGE, HELP);
+            return EXIT_DONE;
+        }
+        if (strcmp(arg, "--version") == 0) {
+            printf("%s\n", APP_TITLE);
+            return EXIT_DONE;
+        }
+        const char **target = strcmp(arg, "--from") == 0        ? &o.from
+                              : strcmp(arg, "--names") == 0     ? &o.names
+                              : strcmp(arg, "--report") == 0    ? &o.report
+                              : strcmp(arg, "--save-dump") == 0 ? &o.saveDump
+                                                                : nullptr;
+        const bool isDevice = strcmp(arg, "--device") == 0;
+        if (target == nullptr && !isDevice) {
+            fprintf(stderr, "lumivar: unknown argument '%s'\n%s", arg, USAGE);
+            return EXIT_USAGE;
+        }
+        if (i + 1 >= argc) {
+            fprintf(stderr, "lumivar: %s needs a value\n%s", arg, USAGE);
+            return EXIT_USAGE;
+        }
+        const char *value = argv[++i];
+        if (isDevice) {
+            if (!parseDeviceNumber(value, o.device) || o.device < 1) {
+                fprintf(stderr, "lumivar: --device takes a device number from 1 up, not '%s'\n",
+                        value);
+                return EXIT_USAGE;
+            }
+        } else {
+            *target = value;
         }
     }
+    if (o.report != nullptr && o.saveDump != nullptr) {
+        fprintf(stderr, "lumivar: --report and --save-dump are separate commands\n%s", USAGE);
+        return EXIT_USAGE;
+    }
+    if (o.device != 0 && o.report == nullptr) {
+        fprintf(stderr, "lumivar: --device goes with --report\n%s", USAGE);
+        return EXIT_USAGE;
+    }
+    return -1;
+}
+
+// Reports each function that cannot be read and remembers that one failed.
+class StderrFailures : public ReadFailureHandler {
+  public:
+    void readFailed(const DeviceRecord &r) override {
+        fprintf(stderr,
+                "lumivar: unable to obtain PCI information for bus %d, device %d, "
+                "function %d; it is left out\n",
+                int(r.bus), int(slotDevice(r.slot)), int(slotFunction(r.slot)));
+        failed = true;
+    }
+    bool failed = false;
+};
+
+// An output file, or standard output for "-", in text mode.
+FILE *openOutput(const char *path) {
+    return strcmp(path, "-") == 0 ? wrapTextOutput(stdout) : openTextFile(path, "wt");
+}
+
+// Closes an output and tells whether everything reached it.
+bool closeOutput(FILE *out, const char *path) {
+    bool ok = ferror(out) == 0;
+    ok = fclose(out) == 0 && ok;
+    if (strcmp(path, "-") == 0)
+        ok = fflush(stdout) == 0 && ferror(stdout) == 0 && ok;
+    return ok;
+}
+
+int cannotWrite(const char *path) {
+    fprintf(stderr, "lumivar: cannot write '%s': %s\n",
+            strcmp(path, "-") == 0 ? "standard output" : path,
+            errno != 0 ? strerror(errno) : "write error");
+    return EXIT_FAILED;
+}
+
+// Names from --names, or from ./pcidevs.txt when it is there.
+bool loadNames(const Options &o, DeviceTable &table) {
+    const char *path = o.names != nullptr ? o.names : "pcidevs.txt";
+    FILE *in = openTextFile(path, "rt");
+    if (in == nullptr) {
+        if (o.names != nullptr) {
+            fprintf(stderr, "lumivar: cannot open name database '%s': %s\n", path, strerror(errno));
+            return false;
+        }
+        fprintf(stderr, "lumivar: no ./pcidevs.txt here, so vendors and devices go unnamed "
+                        "(use --names FILE)\n");
+        return true;
+    }
+    loadNameDatabaseFrom(in, table);
+    fclose(in);
+    return true;
+}
+
+ReportTime localReportTime() {
+    const time_t now = time(nullptr);
+    tm t{};
+    localtime_r(&now, &t);
+    return {t.tm_hour, t.tm_min, t.tm_sec, t.tm_mon + 1, t.tm_mday, t.tm_year + 1900};
+}
+
+int runReport(const char *path, long device, ConfigChannel &channel, const DeviceTable &table) {
+    if (device > table.count) {
+        fprintf(stderr, "lumivar: there is no device %ld: %d functions were found\n", device,
+                int(table.count));
+        return EXIT_FAILED;
+    }
+    FILE *out = openOutput(path);
+    if (out == nullptr)
+        return cannotWrite(path);
+    StderrFailures failures;
+    const uint16_t index = device > 0 ? uint16_t(device - 1) : table.count;
+    errno = 0;
+    writeReportText(out, channel, table, index, localReportTime(), failures);
+    if (!closeOutput(out, path))
+        return cannotWrite(path);
+    return failures.failed ? EXIT_FAILED : EXIT_DONE;
+}
+
+int runSaveDump(const char *path, ConfigChannel &channel, const DeviceTable &table) {
+    FILE *out = openOutput(path);
+    if (out == nullptr)
+        return cannotWrite(path);
+    StderrFailures failures;
+    errno = 0;
+    saveDump(out, channel, table, failures);
+    if (!closeOutput(out, path))
+        return cannotWrite(path);
+    return failures.failed ? EXIT_FAILED : EXIT_DONE;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    Options o;
+    const int parsed = parseOptions(argc, argv, o);
+    if (parsed >= 0)
+        return parsed;
+
     SysfsSource sysfs;
-    DumpSource dump(from != nullptr ? from : "");
+    DumpSource dump(o.from != nullptr ? o.from : "");
     ConfigChannel channel;
-    channel.source = from != nullptr ? static_cast<ConfigSource *>(&dump) : &sysfs;
+    channel.source = o.from != nullptr ? static_cast<ConfigSource *>(&dump) : &sysfs;
     if (!openChannel(channel)) {
         fprintf(stderr, "lumivar: %s\n", channel.error);
-        return 1;
+        return EXIT_FAILED;
     }
+    for (const std::string &note : dump.notes())
+        fprintf(stderr, "lumivar: %s\n", note.c_str());
+
     static DeviceTable table;
     resetDeviceTable(table);
     scanDevices(channel, table);
-    for (int i = 0; i < table.count; ++i) {
-        const DeviceRecord &r = table.records[i];
-        printf("%2d  %02x:%02x.%u  %04x:%04x  %s / %s / %s\n", i + 1, unsigned(r.bus),
-               slotDevice(r.slot), slotFunction(r.slot), r.ids[NAME_VENDOR], r.ids[NAME_DEVICE],
-               r.className, r.subClassName, r.progIfName);
+
+    int status = EXIT_DONE;
+    if (o.saveDump != nullptr) {
+        status = runSaveDump(o.saveDump, channel, table);
+    } else if (!loadNames(o, table)) {
+        status = EXIT_FAILED;
+    } else {
+        status = runReport(o.report != nullptr ? o.report : "-", o.device, channel, table);
     }
     closeChannel(channel);
-    return 0;
+    return status;
 }

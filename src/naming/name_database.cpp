@@ -1,0 +1,133 @@
+#include "naming/name_database.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr int LINE_SIZE = 256;
+constexpr int NAME_CHARS = NAME_SIZE - 1;
+
+struct TagInfo {
+    int kind;  // NameKind the line names
+    int level; // depth the line sets; also the number of ancestors it checks
+};
+
+// Only these five upper-case tags make record lines; anything else is a comment.
+bool tagInfo(char tag, TagInfo &info) {
+    switch (tag) {
+    case 'V': info = {NAME_VENDOR, 0}; return true;
+    case 'D': info = {NAME_DEVICE, 1}; return true;
+    case 'O': info = {NAME_SUBSYSTEM_VENDOR, 2}; return true;
+    case 'R': info = {NAME_REVISION, 2}; return true;
+    case 'S': info = {NAME_SUBSYSTEM, 3}; return true;
+    default: return false;
+    }
+}
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+bool isLineEnd(char c) {
+    return c == '\0' || c == '\n';
+}
+
+// The most recent considered line of each kind, if it named a function.
+struct LastMatched {
+    uint32_t number[NAME_KINDS];
+    bool valid[NAME_KINDS];
+};
+
+bool namesRecord(const DeviceRecord &r, const TagInfo &tag, uint32_t number,
+                 const LastMatched &last) {
+    for (int j = 0; j < tag.level; ++j)
+        if (!last.valid[j] || r.ids[j] != last.number[j])
+            return false;
+    return r.ids[tag.kind] == number;
+}
+
+// The name follows the number token and the blanks after it; it never
+// reaches past the line end, even when the token runs to it.
+void locateName(const char *token, const char **name, size_t *length) {
+    const char *p = token;
+    while (!isLineEnd(*p) && !isBlank(*p))
+        ++p;
+    while (isBlank(*p))
+        ++p;
+    const char *end = p;
+    while (!isLineEnd(*end))
+        ++end;
+    *name = p;
+    *length = size_t(end - p);
+}
+
+void storeName(char (&field)[NAME_SIZE], const char *name, size_t length) {
+    if (length > size_t(NAME_CHARS))
+        length = NAME_CHARS;
+    memcpy(field, name, length);
+    memset(field + length, 0, sizeof field - length);
+}
+
+void clearIfEqual(const char *reference, char (&field)[NAME_SIZE]) {
+    if (strcmp(reference, field) == 0)
+        memset(field, 0, sizeof field);
+}
+
+} // namespace
+
+uint32_t parseNumber(unsigned base, const char *text) {
+    const uint32_t radix = base & 0xFFu;
+    uint32_t value = 0;
+    for (const unsigned char *p = reinterpret_cast<const unsigned char *>(text);; ++p) {
+        uint32_t digit;
+        if (*p >= '0' && *p <= '9')
+            digit = *p - 48u;
+        else if (*p >= 'A' && *p <= 'Z')
+            digit = *p - 55u;
+        else if (*p >= 'a' && *p <= 'z')
+            digit = *p - 87u;
+        else
+            return value;
+        value = value * radix + digit;
+    }
+}
+
+void loadNameDatabaseFrom(FILE *stream, DeviceTable &table) {
+    int depth = 0;
+    LastMatched last{};
+    char line[LINE_SIZE];
+    while (fgets(line, sizeof line, stream) != nullptr) {
+        TagInfo tag;
+        if (!tagInfo(line[0], tag))
+            continue;
+        // V at any depth; D needs a named vendor; O and R a named device; S a named O or R.
+        if (depth < tag.level)
+            continue;
+        depth = tag.level;
+        const char *token = line + 1;
+        while (isBlank(*token))
+            ++token;
+        const uint32_t number = parseNumber(16, token);
+        last.valid[tag.kind] = false;
+        const char *name = nullptr;
+        size_t length = 0;
+        for (int i = 0; i < table.count; ++i) {
+            DeviceRecord &r = table.records[i];
+            if (!namesRecord(r, tag, number, last))
+                continue;
+            if (name == nullptr) {
+                locateName(token, &name, &length);
+                last.number[tag.kind] = number;
+                last.valid[tag.kind] = true;
+            }
+            storeName(r.names[tag.kind], name, length);
+        }
+        if (name != nullptr)
+            depth = tag.level + 1;
+    }
+    for (int i = 0; i < table.count; ++i) {
+        DeviceRecord &r = table.records[i];
+        clearIfEqual(r.names[NAME_SUBSYSTEM_VENDOR], r.names[NAME_SUBSYSTEM]);
+        clearIfEqual(r.names[NAME_DEVICE], r.names[NAME_SUBSYSTEM_VENDOR]);
+    }
+}
