@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -297,9 +298,16 @@ bool writePcidevs(const PciIdsDatabase &database, FILE *out, PcidevsStats *stats
 
     // Subsystem vendors are named after pci.ids' own vendor list; where an id
     // appears twice the later entry wins, as it would in the loader.
-    std::vector<const std::string *> vendorName(0x10000, nullptr);
-    for (const PciIdsVendor &vendor : database.vendors)
-        vendorName[vendor.id] = &vendor.name;
+    std::vector<std::pair<uint16_t, uint32_t>> byId; // (vendor id, index), sorted
+    for (uint32_t i = 0; i < database.vendors.size(); ++i)
+        byId.emplace_back(database.vendors[i].id, i);
+    std::sort(byId.begin(), byId.end());
+    auto vendorName = [&](uint16_t id) -> const std::string * {
+        auto it = std::upper_bound(byId.begin(), byId.end(), std::pair(id, UINT32_MAX));
+        if (it == byId.begin() || (--it)->first != id)
+            return nullptr;
+        return &database.vendors[it->second].name;
+    };
 
     PcidevsWriter writer(out, s);
     writer.comment("; PCI vendor, device and subsystem names for Lumivar, converted by "
@@ -314,8 +322,7 @@ bool writePcidevs(const PciIdsDatabase &database, FILE *out, PcidevsStats *stats
     // Under each device, subsystems go out grouped by subsystem vendor (the
     // loader only matches an S line against the O line before it): groups in
     // order of their first subsystem, file order inside a group.
-    std::vector<uint32_t> firstSeen(0x10000, UINT32_MAX);
-    std::vector<uint32_t> order;
+    std::vector<std::pair<uint32_t, uint32_t>> pairs;
     for (const PciIdsVendor &vendor : database.vendors) {
         writer.record('V', vendor.id, vendor.name);
         ++s.vendors;
@@ -323,18 +330,23 @@ bool writePcidevs(const PciIdsDatabase &database, FILE *out, PcidevsStats *stats
             writer.record('D', device.id, device.name);
             ++s.devices;
             const auto &subs = device.subsystems;
-            order.clear();
-            for (uint32_t i = 0; i < subs.size(); ++i) {
-                firstSeen[subs[i].vendorId] = std::min(firstSeen[subs[i].vendorId], i);
-                order.push_back(i);
+            // Sorted as (subsystem vendor, index), then each vendor's pairs
+            // are keyed by their first index and sorted again.
+            pairs.clear();
+            for (uint32_t i = 0; i < subs.size(); ++i)
+                pairs.emplace_back(subs[i].vendorId, i);
+            std::sort(pairs.begin(), pairs.end());
+            uint32_t first = 0;
+            for (size_t k = 0; k < pairs.size(); ++k) {
+                if (k == 0 || subs[pairs[k].second].vendorId != subs[pairs[k - 1].second].vendorId)
+                    first = pairs[k].second;
+                pairs[k].first = first;
             }
-            std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-                return firstSeen[subs[a].vendorId] < firstSeen[subs[b].vendorId];
-            });
-            for (size_t k = 0; k < order.size(); ++k) {
-                const PciIdsSubsystem &sub = subs[order[k]];
-                if (k == 0 || subs[order[k - 1]].vendorId != sub.vendorId) {
-                    const std::string *name = vendorName[sub.vendorId];
+            std::sort(pairs.begin(), pairs.end());
+            for (size_t k = 0; k < pairs.size(); ++k) {
+                const PciIdsSubsystem &sub = subs[pairs[k].second];
+                if (k == 0 || pairs[k].first != pairs[k - 1].first) {
+                    const std::string *name = vendorName(sub.vendorId);
                     writer.record('O', sub.vendorId, name != nullptr ? *name : std::string_view());
                     ++s.subsystemVendors;
                     if (name == nullptr)
@@ -343,8 +355,6 @@ bool writePcidevs(const PciIdsDatabase &database, FILE *out, PcidevsStats *stats
                 writer.record('S', sub.subsystemId, sub.name);
                 ++s.subsystems;
             }
-            for (const PciIdsSubsystem &sub : subs)
-                firstSeen[sub.vendorId] = UINT32_MAX;
         }
     }
     return fflush(out) == 0 && ferror(out) == 0;
