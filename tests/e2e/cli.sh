@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# The Linux command line: the worked example report byte for byte (but for
+# its time line), exit statuses, and the messages that name each failure.
+set -uo pipefail
+top=$(cd "$(dirname "$0")/../.." && pwd)
+lumivar=${LUMIVAR_OUT:-$top/out}/native/src/lumivar
+data=$top/tests/data
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+# The report on standard output: CR LF line ends, the golden text otherwise.
+"$lumivar" --from "$data/worked-example.dump" --names /dev/null --report - >"$work/report.txt" 2>"$work/err.txt" ||
+  fail "worked example report exited $?"
+[ "$(grep -c $'\r$' "$work/report.txt")" = "$(wc -l <"$work/report.txt")" ] || fail "not every line ends in CR LF"
+tr -d '\r' <"$work/report.txt" | sed '3d' >"$work/got.txt"
+sed '3d' "$data/worked-example.report" >"$work/want.txt"
+diff -u "$work/want.txt" "$work/got.txt" || fail "worked example differs"
+sed -n 3p "$work/report.txt" | grep -Eq '^Local Report Generated [0-2][0-9]:[0-5][0-9]:[0-5][0-9] on [0-9]+/[0-9]+/[0-9]{4}'$'\r''$' ||
+  fail "time line: $(sed -n 3p "$work/report.txt")"
+
+# A file gets the same bytes as standard output.
+"$lumivar" --from "$data/worked-example.dump" --names /dev/null --report "$work/file.txt" --device 1 ||
+  fail "report to a file"
+cmp -s <(sed 3d "$work/report.txt") <(sed 3d "$work/file.txt") || fail "file and standard output differ"
+
+# Without --names and without ./pcidevs.txt: unnamed, said once on stderr.
+(cd "$work" && "$lumivar" --from "$data/worked-example.dump" --report /dev/null 2>"$work/nonames.txt") ||
+  fail "report without a name database"
+[ "$(wc -l <"$work/nonames.txt")" = 1 ] && grep -q 'pcidevs.txt' "$work/nonames.txt" ||
+  fail "missing name database not said in one line: $(cat "$work/nonames.txt")"
+
+printf '00:01.0 Bridge\n00: 86 80 zz\n' >"$work/bad.dump"
+# status | stderr must contain | arguments
+while IFS='|' read -r status needle args; do
+  [ -n "$status" ] || continue
+  eval "set -- $args"
+  (cd "$work" && "$lumivar" "$@" >"$work/out.txt" 2>"$work/err.txt")
+  got=$?
+  [ "$got" = "$status" ] || fail "lumivar $args: exit $got, wanted $status"
+  if [ -n "$needle" ] && ! grep -qF -- "$needle" "$work/err.txt" "$work/out.txt"; then
+    fail "lumivar $args: no '$needle' in: $(cat "$work/err.txt")"
+  fi
+done <<TABLE
+0|Lumivar V4.04 - PCI Spec V3.0|--version
+0|--save-dump FILE|--help
+2|unknown argument '--bogus'|--bogus
+2|--report needs a value|--report
+2|--device takes a device number from 1 up, not '0'|--report - --device 0
+2|not 'x'|--report - --device x
+2|--device goes with --report|--device 1
+2|separate commands|--report - --save-dump -
+1|there is no device 2: 1 functions were found|--from "$data/worked-example.dump" --names /dev/null --report - --device 2
+1|cannot open dump $work/missing.dump|--from "$work/missing.dump" --report -
+1|$work/bad.dump:2: malformed hex line|--from "$work/bad.dump" --report -
+1|cannot open name database '$work/none.txt'|--from "$data/worked-example.dump" --names "$work/none.txt" --report -
+1|cannot write '$work/no/such/dir/r.txt'|--from "$data/worked-example.dump" --names /dev/null --report "$work/no/such/dir/r.txt"
+1|cannot write '/dev/full': No space left on device|--from "$data/worked-example.dump" --names /dev/null --report /dev/full
+1|cannot write '/dev/full'|--from "$data/worked-example.dump" --save-dump /dev/full
+0||--from "$data/worked-example.dump" --save-dump "$work/saved.txt"
+TABLE
+
+# What --save-dump wrote reads back, and pciutils reads it too.
+"$lumivar" --from "$work/saved.txt" --save-dump "$work/again.txt" || fail "reading our own dump"
+cmp -s "$work/saved.txt" "$work/again.txt" || fail "dump round trip changed bytes"
+lspci -F "$work/saved.txt" | grep -q '^00:09.0 ' || fail "lspci -F does not read our dump"
+
+if [ "$failures" -ne 0 ]; then
+  echo "cli: $failures failed"
+  exit 1
+fi
+echo "cli: all passed"
