@@ -280,7 +280,8 @@ class PcidevsWriter {
         char head[8];
         snprintf(head, sizeof head, "%c\t%04x\t", tag, unsigned(id));
         fwrite(head, 1, 7, out_);
-        fwrite(name.data(), 1, name.size(), out_);
+        if (!name.empty()) // an empty view may hold no pointer at all
+            fwrite(name.data(), 1, name.size(), out_);
         putc('\n', out_);
     }
 
