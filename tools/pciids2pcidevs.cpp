@@ -108,8 +108,8 @@ int main(int argc, char **argv) {
     int shown = 0;
     PciIdsReader reader([&](int line, const char *message) {
         if (shown++ < WARNINGS_SHOWN)
-            fprintf(stderr, "%s:%d: %s: %s; skipped\n", inputName, line,
-                    strict ? "error" : "warning", message);
+            fprintf(stderr, "%s:%d: %s: %s%s\n", inputName, line, strict ? "error" : "warning",
+                    message, strict ? "" : "; skipped");
     });
     const bool readOk = readPciIds(in, reader);
     const int readErrno = errno;
@@ -123,10 +123,12 @@ int main(int argc, char **argv) {
     if (shown > WARNINGS_SHOWN)
         fprintf(stderr, "%s: %d more warnings not shown\n", inputName, shown - WARNINGS_SHOWN);
     if (reader.skippedLines() > 0)
-        fprintf(stderr, "%s: %d of %d lines skipped (%d warnings)\n", inputName,
-                reader.skippedLines(), reader.lineCount(), reader.warningCount());
-    if (strict && reader.warningCount() > 0)
+        fprintf(stderr, "%s: %d of %d lines skipped\n", inputName, reader.skippedLines(),
+                reader.lineCount());
+    if (strict && reader.warningCount() > 0) {
+        fprintf(stderr, "%s: nothing written (--strict)\n", PROGRAM);
         return 1;
+    }
     if (reader.database().vendors.empty()) {
         fprintf(stderr, "%s:%d: no vendor lines: not a pci.ids file\n", inputName,
                 reader.lineCount());

@@ -72,7 +72,6 @@ class PciIdsReader {
     void feedLine(std::string_view text, bool tooLong = false);
 
     const PciIdsDatabase &database() const { return database_; }
-    PciIdsDatabase &database() { return database_; }
     int lineCount() const { return line_; }
     int warningCount() const { return warnings_; }
     int skippedLines() const { return skipped_; } // warned ones and those under them

@@ -85,7 +85,7 @@ const FailureCase FAILURE_CASES[] = {
      "in.ids:2: no vendor lines: not a pci.ids file"},
     {"EmptyInput", "", "in.ids out.txt", 1, "no vendor lines"},
     {"StrictFailsOnSkippedLine", "1111  Alpha\n\t\t1111 0001  Card\n", "--strict in.ids out.txt", 1,
-     "in.ids:2: error: subsystem line outside a device; skipped"},
+     "in.ids:2: error: subsystem line outside a device\n"},
     {"OutputDirectoryMissing", GOOD, "in.ids nowhere/out.txt", 1,
      "cannot create 'nowhere/out.txt.tmp'"},
 };
@@ -117,7 +117,7 @@ TEST_F(CommandLine, WarnsWithFileAndLineAndStillWrites) {
     ASSERT_EQ(run("in.ids out.txt"), 0);
     EXPECT_EQ(err_, "in.ids:3: warning: malformed vendor line (want: 4 hex digits, blanks, "
                     "name); skipped\n"
-                    "in.ids: 2 of 5 lines skipped (1 warnings)\n");
+                    "in.ids: 2 of 5 lines skipped\n");
     const std::string written = readAll(path("out.txt"));
     EXPECT_NE(written.find("V\t1111\tAlpha\r\nD\t0001\tOne\r\nV\t2222\tBeta\r\n"),
               std::string::npos)
@@ -133,7 +133,7 @@ TEST_F(CommandLine, LimitsTheWarningsShownOnGarbage) {
     EXPECT_NE(err_.find("in.ids:21: warning"), std::string::npos) << err_;
     EXPECT_EQ(err_.find("in.ids:22: warning"), std::string::npos) << err_;
     EXPECT_NE(err_.find("in.ids: 30 more warnings not shown\n"), std::string::npos) << err_;
-    EXPECT_NE(err_.find("in.ids: 50 of 51 lines skipped (50 warnings)\n"), std::string::npos);
+    EXPECT_NE(err_.find("in.ids: 50 of 51 lines skipped\n"), std::string::npos);
 }
 
 TEST_F(CommandLine, StandardInputToStandardOutput) {
