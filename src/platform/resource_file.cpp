@@ -1,0 +1,284 @@
+#include "platform/resource_file.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace {
+
+constexpr size_t ENTRY_PREFIX = 8;        // DataSize, HeaderSize
+constexpr size_t ENTRY_FIXED_FIELDS = 16; // DataVersion .. Characteristics
+constexpr size_t EMPTY_ENTRY_SIZE = 32;
+constexpr size_t ICON_DIR_SIZE = 6;
+constexpr size_t ICON_DIR_ENTRY_SIZE = 14;
+
+uint16_t le16(const unsigned char *p) {
+    return uint16_t(p[0] | p[1] << 8);
+}
+
+uint32_t le32(const unsigned char *p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+size_t alignUp4(size_t value) {
+    return (value + 3) & ~size_t(3);
+}
+
+ResourceResult ok() {
+    return ResourceResult{ResourceStatus::Ok, {}};
+}
+
+ResourceResult fail(ResourceStatus status, const char *format, ...) {
+    ResourceResult result{status, {}};
+    va_list args;
+    va_start(args, format);
+    vsnprintf(result.message, sizeof result.message, format, args);
+    va_end(args);
+    return result;
+}
+
+// Characters 0x80..0x9F of Windows-1252, by code point. Bytes 0x81, 0x8D, 0x8F,
+// 0x90 and 0x9D have no character and stand for the same C1 code points.
+struct AnsiMapping {
+    uint16_t codePoint;
+    uint8_t byte;
+};
+constexpr AnsiMapping WINDOWS_1252_HIGH[] = {
+    {0x20AC, 0x80}, {0x0081, 0x81}, {0x201A, 0x82}, {0x0192, 0x83}, {0x201E, 0x84}, {0x2026, 0x85},
+    {0x2020, 0x86}, {0x2021, 0x87}, {0x02C6, 0x88}, {0x2030, 0x89}, {0x0160, 0x8A}, {0x2039, 0x8B},
+    {0x0152, 0x8C}, {0x008D, 0x8D}, {0x017D, 0x8E}, {0x008F, 0x8F}, {0x0090, 0x90}, {0x2018, 0x91},
+    {0x2019, 0x92}, {0x201C, 0x93}, {0x201D, 0x94}, {0x2022, 0x95}, {0x2013, 0x96}, {0x2014, 0x97},
+    {0x02DC, 0x98}, {0x2122, 0x99}, {0x0161, 0x9A}, {0x203A, 0x9B}, {0x0153, 0x9C}, {0x009D, 0x9D},
+    {0x017E, 0x9E}, {0x0178, 0x9F},
+};
+
+// Upper case of a Windows-1252 letter, for matching names as Windows does.
+unsigned char upperAnsi(unsigned char c) {
+    if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7))
+        return c - 0x20;
+    switch (c) {
+    case 0x9A: return 0x8A; // s caron
+    case 0x9C: return 0x8C; // oe
+    case 0x9E: return 0x8E; // z caron
+    case 0xFF: return 0x9F; // y diaeresis
+    default: return c;
+    }
+}
+
+bool sameName(const char *a, const char *b) {
+    for (;; ++a, ++b) {
+        if (upperAnsi(static_cast<unsigned char>(*a)) != upperAnsi(static_cast<unsigned char>(*b)))
+            return false;
+        if (*a == '\0')
+            return true;
+    }
+}
+
+bool matches(const ResourceId &id, ResourceKey key) {
+    if (key.name == nullptr)
+        return id.isOrdinal && id.ordinal == key.ordinal;
+    return !id.isOrdinal && sameName(id.name, key.name);
+}
+
+// Reads a TYPE or NAME field at *pos: 0xFFFF and an ordinal, or a string.
+ResourceResult readId(const unsigned char *file, size_t size, size_t entryOffset, size_t *pos,
+                      const char *what, ResourceId *id) {
+    *id = ResourceId{};
+    if (size - *pos < 2)
+        return fail(ResourceStatus::Truncated,
+                    "resource at offset 0x%zX: the %s ends past the end of the file", entryOffset,
+                    what);
+    if (le16(file + *pos) == 0xFFFF) {
+        if (size - *pos < 4)
+            return fail(ResourceStatus::Truncated,
+                        "resource at offset 0x%zX: the %s ends past the end of the file",
+                        entryOffset, what);
+        id->isOrdinal = true;
+        id->ordinal = le16(file + *pos + 2);
+        *pos += 4;
+        return ok();
+    }
+    switch (readUtf16String(file, size, pos, id->name, sizeof id->name)) {
+    case Utf16Status::Ok: return ok();
+    case Utf16Status::Unterminated:
+        return fail(ResourceStatus::Truncated,
+                    "resource at offset 0x%zX: the %s ends past the end of the file", entryOffset,
+                    what);
+    case Utf16Status::TooLong:
+        return fail(ResourceStatus::NameTooLong,
+                    "resource at offset 0x%zX: the %s is longer than %d characters", entryOffset,
+                    what, RESOURCE_NAME_SIZE - 1);
+    }
+    return ok();
+}
+
+bool startsWithEmptyEntry(const unsigned char *file, size_t size) {
+    return size >= EMPTY_ENTRY_SIZE && le32(file) == 0 && le32(file + 4) == EMPTY_ENTRY_SIZE &&
+           le32(file + 8) == 0x0000FFFF && le32(file + 12) == 0x0000FFFF;
+}
+
+} // namespace
+
+ResourceResult readResourceEntry(const unsigned char *file, size_t size, size_t offset,
+                                 ResourceEntry *entry, size_t *next) {
+    *entry = ResourceEntry{};
+    if (offset > size || size - offset < ENTRY_PREFIX)
+        return fail(ResourceStatus::Truncated,
+                    "resource at offset 0x%zX: the header ends past the end of the file (%zu "
+                    "bytes)",
+                    offset, size);
+    const uint32_t dataSize = le32(file + offset);
+    const uint32_t headerSize = le32(file + offset + 4);
+    if (headerSize % 4 != 0)
+        return fail(ResourceStatus::Misaligned,
+                    "resource at offset 0x%zX: header size %u is not a multiple of 4", offset,
+                    unsigned(headerSize));
+
+    size_t pos = offset + ENTRY_PREFIX;
+    ResourceResult result = readId(file, size, offset, &pos, "type", &entry->type);
+    if (result.status != ResourceStatus::Ok)
+        return result;
+    result = readId(file, size, offset, &pos, "name", &entry->name);
+    if (result.status != ResourceStatus::Ok)
+        return result;
+    pos = offset + alignUp4(pos - offset);
+    if (pos > size || size - pos < ENTRY_FIXED_FIELDS)
+        return fail(ResourceStatus::Truncated,
+                    "resource at offset 0x%zX: the header ends past the end of the file (%zu "
+                    "bytes)",
+                    offset, size);
+    const size_t fieldsSize = pos + ENTRY_FIXED_FIELDS - offset;
+    if (headerSize != fieldsSize)
+        return fail(ResourceStatus::BadHeaderSize,
+                    "resource at offset 0x%zX: header size %u, but its fields take %zu bytes",
+                    offset, unsigned(headerSize), fieldsSize);
+    entry->dataVersion = le32(file + pos);
+    entry->memoryFlags = le16(file + pos + 4);
+    entry->languageId = le16(file + pos + 6);
+    entry->version = le32(file + pos + 8);
+    entry->characteristics = le32(file + pos + 12);
+
+    const size_t dataOffset = offset + headerSize;
+    if (dataSize > size - dataOffset)
+        return fail(ResourceStatus::DataPastEnd,
+                    "resource at offset 0x%zX: %u bytes of data from offset 0x%zX run past the "
+                    "end of the file (%zu bytes)",
+                    offset, unsigned(dataSize), dataOffset, size);
+    entry->data = file + dataOffset;
+    entry->size = dataSize;
+    // The padding after the last entry's data may be missing.
+    const size_t dataEnd = dataOffset + dataSize;
+    const size_t padded = alignUp4(dataEnd);
+    *next = padded <= size ? padded : size;
+    return ok();
+}
+
+ResourceResult findResource(const unsigned char *file, size_t size, ResourceKey type,
+                            ResourceKey name, ResourceEntry *entry) {
+    *entry = ResourceEntry{};
+    if (!startsWithEmptyEntry(file, size))
+        return fail(ResourceStatus::NotResourceFile,
+                    "not a 32-bit resource file: it does not start with the empty entry");
+    bool found = false;
+    ResourceEntry current{};
+    for (size_t offset = EMPTY_ENTRY_SIZE; offset < size;) {
+        size_t next = 0;
+        const ResourceResult result = readResourceEntry(file, size, offset, &current, &next);
+        if (result.status != ResourceStatus::Ok) {
+            *entry = ResourceEntry{};
+            return result;
+        }
+        if (!found && matches(current.type, type) && matches(current.name, name)) {
+            *entry = current;
+            found = true;
+        }
+        offset = next;
+    }
+    if (found)
+        return ok();
+    char typeText[24];
+    if (type.name == nullptr)
+        snprintf(typeText, sizeof typeText, "type %u", unsigned(type.ordinal));
+    else
+        snprintf(typeText, sizeof typeText, "type \"%.16s\"", type.name);
+    if (name.name == nullptr)
+        return fail(ResourceStatus::NotFound, "no resource of %s named %u", typeText,
+                    unsigned(name.ordinal));
+    return fail(ResourceStatus::NotFound, "no resource of %s named \"%.64s\"", typeText, name.name);
+}
+
+ResourceResult readIconGroup(const unsigned char *data, size_t size, IconGroup *group) {
+    *group = IconGroup{};
+    if (size < ICON_DIR_SIZE)
+        return fail(ResourceStatus::Truncated, "icon group of %zu bytes: too short", size);
+    const uint16_t reserved = le16(data);
+    const uint16_t type = le16(data + 2);
+    const uint16_t count = le16(data + 4);
+    if (reserved != 0 || type != 1)
+        return fail(ResourceStatus::BadIconGroup,
+                    "icon group: reserved %u and type %u, expected 0 and 1", unsigned(reserved),
+                    unsigned(type));
+    if (count > ICON_GROUP_MAX_IMAGES)
+        return fail(ResourceStatus::BadIconGroup, "icon group of %u images: at most %d are read",
+                    unsigned(count), ICON_GROUP_MAX_IMAGES);
+    if (size < ICON_DIR_SIZE + count * ICON_DIR_ENTRY_SIZE)
+        return fail(ResourceStatus::Truncated, "icon group of %u images needs %zu bytes, has %zu",
+                    unsigned(count), ICON_DIR_SIZE + count * ICON_DIR_ENTRY_SIZE, size);
+    group->count = count;
+    for (int i = 0; i < count; ++i) {
+        const unsigned char *p = data + ICON_DIR_SIZE + size_t(i) * ICON_DIR_ENTRY_SIZE;
+        IconGroupImage &image = group->images[i];
+        image.width = p[0] == 0 ? 256 : p[0];
+        image.height = p[1] == 0 ? 256 : p[1];
+        image.colorCount = p[2];
+        image.planes = le16(p + 4);
+        image.bitCount = le16(p + 6);
+        image.bytes = le32(p + 8);
+        image.id = le16(p + 12);
+    }
+    return ok();
+}
+
+char ansiFromCodePoint(uint32_t codePoint) {
+    if (codePoint < 0x80 || (codePoint >= 0xA0 && codePoint <= 0xFF))
+        return static_cast<char>(codePoint);
+    for (const AnsiMapping &m : WINDOWS_1252_HIGH) {
+        if (m.codePoint == codePoint)
+            return static_cast<char>(m.byte);
+    }
+    return '?';
+}
+
+Utf16Status readUtf16String(const unsigned char *bytes, size_t end, size_t *offset, char *out,
+                            size_t outSize) {
+    size_t pos = *offset;
+    size_t length = 0;
+    Utf16Status status = Utf16Status::Ok;
+    for (;;) {
+        if (pos > end || end - pos < 2) {
+            status = Utf16Status::Unterminated;
+            break;
+        }
+        const uint16_t unit = le16(bytes + pos);
+        pos += 2;
+        if (unit == 0)
+            break;
+        uint32_t codePoint = unit;
+        if (unit >= 0xD800 && unit <= 0xDBFF && end - pos >= 2) {
+            const uint16_t low = le16(bytes + pos);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                codePoint = 0x10000 + ((uint32_t(unit) - 0xD800) << 10) + (low - 0xDC00);
+                pos += 2;
+            }
+        }
+        if (length + 1 >= outSize) {
+            status = Utf16Status::TooLong;
+            break;
+        }
+        out[length++] = ansiFromCodePoint(codePoint);
+    }
+    if (outSize > 0)
+        out[length] = '\0';
+    if (status == Utf16Status::Ok)
+        *offset = pos;
+    return status;
+}
