@@ -292,7 +292,8 @@ class PcidevsWriter {
 
 } // namespace
 
-bool writePcidevs(const PciIdsDatabase &database, FILE *out, PcidevsStats *stats) {
+bool writePcidevs(const PciIdsDatabase &database, FILE *out, PcidevsStats *stats,
+                  bool selfSubsystems) {
     PcidevsStats local;
     PcidevsStats &s = stats != nullptr ? *stats : local;
     s = PcidevsStats{};
@@ -355,6 +356,20 @@ bool writePcidevs(const PciIdsDatabase &database, FILE *out, PcidevsStats *stats
                 }
                 writer.record('S', sub.subsystemId, sub.name);
                 ++s.subsystems;
+            }
+            // A function whose subsystem ids repeat its own vendor and device
+            // ids is its own subsystem: pci.ids rarely lists that pair, and
+            // lspci then names the subsystem after the device. The O line also
+            // names the subsystem vendor of the many cards that carry their
+            // chip maker's id there.
+            const bool listed =
+                !selfSubsystems || std::any_of(subs.begin(), subs.end(), [&](const auto &sub) {
+                    return sub.vendorId == vendor.id && sub.subsystemId == device.id;
+                });
+            if (!listed) {
+                writer.record('O', vendor.id, vendor.name);
+                writer.record('S', device.id, device.name);
+                ++s.selfSubsystems;
             }
         }
     }

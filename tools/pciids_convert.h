@@ -104,6 +104,7 @@ struct PcidevsStats {
     int subsystems = 0;              // S lines
     int unknownSubsystemVendors = 0; // O lines for a vendor pci.ids does not list
     int cutNames = 0;                // names shortened to PCIDEVS_MAX_NAME
+    int selfSubsystems = 0;          // O and S pairs naming a device as its own subsystem
 };
 
 // Writes the name database to `out` with "\n" line ends (give it a text-mode
@@ -111,5 +112,9 @@ struct PcidevsStats {
 // vendor, groups in order of first appearance, each opened by an O line that
 // carries the vendor's name from pci.ids' vendor list; a subsystem vendor the
 // list lacks gets an O line with an empty name, so that its S lines are still
-// reached. Returns false on a write error.
-bool writePcidevs(const PciIdsDatabase &database, FILE *out, PcidevsStats *stats = nullptr);
+// reached. With selfSubsystems, a device whose own vendor and device ids are
+// not among its subsystems also gets that pair (O for its vendor, S with the
+// device's name), which is how lspci names such a subsystem. Returns false on
+// a write error.
+bool writePcidevs(const PciIdsDatabase &database, FILE *out, PcidevsStats *stats = nullptr,
+                  bool selfSubsystems = true);

@@ -119,7 +119,8 @@ TEST_F(CommandLine, WarnsWithFileAndLineAndStillWrites) {
                     "name); skipped\n"
                     "in.ids: 2 of 5 lines skipped\n");
     const std::string written = readAll(path("out.txt"));
-    EXPECT_NE(written.find("V\t1111\tAlpha\r\nD\t0001\tOne\r\nV\t2222\tBeta\r\n"),
+    EXPECT_NE(written.find("V\t1111\tAlpha\r\nD\t0001\tOne\r\nO\t1111\tAlpha\r\nS\t0001\tOne\r\n"
+                           "V\t2222\tBeta\r\n"),
               std::string::npos)
         << written;
 }

@@ -49,7 +49,7 @@ void expectLoadableLines(const std::string &output) {
     }
 }
 
-Converted convert(const std::string &input) {
+Converted convert(const std::string &input, bool selfSubsystems = false) {
     Converted result;
     PciIdsReader reader([&](int line, const char *message) {
         result.warnings.push_back({line, message});
@@ -63,7 +63,7 @@ Converted convert(const std::string &input) {
     char *buffer = nullptr;
     size_t size = 0;
     FILE *out = open_memstream(&buffer, &size);
-    EXPECT_TRUE(writePcidevs(reader.database(), out, &result.stats));
+    EXPECT_TRUE(writePcidevs(reader.database(), out, &result.stats, selfSubsystems));
     fclose(out);
     const std::string output(buffer, size);
     free(buffer);
@@ -162,6 +162,22 @@ const ConversionCase CONVERSION_CASES[] = {
 
 INSTANTIATE_TEST_SUITE_P(PciIds, Conversion, testing::ValuesIn(CONVERSION_CASES),
                          [](const auto &info) { return std::string(info.param.name); });
+
+TEST(Conversion, DevicesAreTheirOwnSubsystemUnlessListed) {
+    const struct {
+        const char *input, *expected;
+    } cases[] = {
+        {"1111  Alpha\n\t0001  One\n",
+         "V\t1111\tAlpha\nD\t0001\tOne\nO\t1111\tAlpha\nS\t0001\tOne\n"},
+        {"1111  Alpha\n\t0001  One\n\t\t1111 0001  Own Card\n",
+         "V\t1111\tAlpha\nD\t0001\tOne\nO\t1111\tAlpha\nS\t0001\tOwn Card\n"},
+        {"1111  Alpha\n\t0001  One\n\t\t2222 0001  Other\n2222  Beta\n",
+         "V\t1111\tAlpha\nD\t0001\tOne\nO\t2222\tBeta\nS\t0001\tOther\n"
+         "O\t1111\tAlpha\nS\t0001\tOne\nV\t2222\tBeta\n"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(convert(c.input, true).records, c.expected) << c.input;
+}
 
 struct BadInputCase {
     const char *name;
