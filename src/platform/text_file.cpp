@@ -47,19 +47,19 @@ ssize_t textWrite(void *cookie, const char *data, size_t size) {
 ssize_t textRead(void *cookie, char *out, size_t size) {
     auto *c = static_cast<TextCookie *>(cookie);
     size_t n = 0;
-    while (n < size && !c->ended) {
-        const int ch = getc(c->file);
-        if (ch == EOF) {
-            if (ferror(c->file))
-                return n > 0 ? ssize_t(n) : -1;
-            break;
-        }
-        if (ch == 0x1A) {
+    // Read in blocks, then squeeze out the CRs in place; loop so that a block
+    // of nothing but CRs is not taken for the end of the file.
+    while (n == 0 && !c->ended) {
+        const size_t got = fread(out, 1, size, c->file);
+        if (got == 0)
+            return ferror(c->file) ? -1 : 0;
+        const char *end = static_cast<const char *>(memchr(out, 0x1A, got));
+        const size_t usable = end != nullptr ? size_t(end - out) : got;
+        if (end != nullptr)
             c->ended = true;
-            break;
-        }
-        if (ch != '\r')
-            out[n++] = char(ch);
+        for (size_t i = 0; i < usable; ++i)
+            if (out[i] != '\r')
+                out[n++] = out[i];
     }
     return ssize_t(n);
 }
