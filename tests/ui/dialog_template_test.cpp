@@ -29,7 +29,7 @@ std::vector<uint16_t> text(const std::string &s) {
     return units;
 }
 
-struct ItemSpec {
+struct ItemFields {
     uint32_t helpId = 0;
     uint32_t exStyle = 0;
     uint32_t style = 0x50000000;
@@ -41,7 +41,7 @@ struct ItemSpec {
     int declaredExtra = -1; // -1: extra.size()
 };
 
-struct TemplateSpec {
+struct TemplateFields {
     uint16_t version = 1;
     uint16_t signature = 0xFFFF;
     uint32_t helpId = 0;
@@ -54,11 +54,11 @@ struct TemplateSpec {
     uint16_t pointSize = 8, weight = 0;
     uint8_t italic = 0, charset = 1;
     std::vector<uint16_t> typeface = text("MS Sans Serif");
-    std::vector<ItemSpec> items = {ItemSpec{}, ItemSpec{}};
+    std::vector<ItemFields> items = {ItemFields{}, ItemFields{}};
     int declaredItems = -1; // -1: items.size()
 };
 
-std::vector<uint8_t> build(const TemplateSpec &t) {
+std::vector<uint8_t> build(const TemplateFields &t) {
     ByteBuilder b;
     b.u16(t.version).u16(t.signature).u32(t.helpId).u32(t.exStyle).u32(t.style);
     b.u16(uint16_t(t.declaredItems >= 0 ? t.declaredItems : int(t.items.size())));
@@ -66,7 +66,7 @@ std::vector<uint8_t> build(const TemplateSpec &t) {
     b.units(t.menu).units(t.cls).units(t.title);
     if (t.style & SETFONT)
         b.u16(t.pointSize).u16(t.weight).u8(t.italic).u8(t.charset).units(t.typeface);
-    for (const ItemSpec &item : t.items) {
+    for (const ItemFields &item : t.items) {
         b.alignTo4();
         b.u32(item.helpId).u32(item.exStyle).u32(item.style);
         b.u16(uint16_t(item.x)).u16(uint16_t(item.y)).u16(uint16_t(item.cx));
@@ -85,7 +85,7 @@ DialogResult parse(const std::vector<uint8_t> &bytes) {
 }
 
 TEST(ParseDialogTemplate, HeaderAndFont) {
-    TemplateSpec t;
+    TemplateFields t;
     t.helpId = 0x11223344;
     t.exStyle = 0x00000008;
     t.x = -5;
@@ -121,7 +121,7 @@ TEST(ParseDialogTemplate, HeaderAndFont) {
 // Without DS_SETFONT the header has no font fields: the first item follows
 // the title directly.
 TEST(ParseDialogTemplate, NoFontFieldsWithoutSetFont) {
-    TemplateSpec t;
+    TemplateFields t;
     t.style = CAPTION;
     t.items[0].id = 41;
     const DialogResult r = parse(build(t));
@@ -134,14 +134,14 @@ TEST(ParseDialogTemplate, NoFontFieldsWithoutSetFont) {
 // Items start on DWORD boundaries whatever the lengths before them: odd title
 // lengths and creation data of odd size.
 TEST(ParseDialogTemplate, ItemsAlignedAfterTextsAndCreationData) {
-    TemplateSpec t;
+    TemplateFields t;
     t.title = text("Odd");
     t.items[0].title = text("OK!");
     t.items[0].extra = {0xA1, 0xA2, 0xA3};
     t.items[0].helpId = 99;
     t.items[0].exStyle = 0x20;
     t.items[0].x = -8;
-    t.items[1] = ItemSpec{};
+    t.items[1] = ItemFields{};
     t.items[1].id = 0xFFFFFFFF;
     t.items[1].style = 0x5000000C;
     t.items[1].cls = ord(0x0082);
@@ -202,7 +202,7 @@ TEST(ParseDialogTemplate, ClassesAndTitles) {
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.className);
-        TemplateSpec t;
+        TemplateFields t;
         t.items[0].cls = c.cls;
         t.items[0].title = c.title;
         const DialogResult r = parse(build(t));
@@ -230,7 +230,7 @@ TEST(ParseDialogTemplate, MenuAndDialogClassForms) {
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        TemplateSpec t;
+        TemplateFields t;
         t.menu = c.field;
         t.cls = c.field;
         const DialogResult r = parse(build(t));
@@ -248,56 +248,56 @@ TEST(ParseDialogTemplate, MenuAndDialogClassForms) {
 TEST(ParseDialogTemplate, DamagedTemplates) {
     const struct {
         const char *what;
-        void (*damage)(TemplateSpec &);
+        void (*damage)(TemplateFields &);
         DialogStatus status;
         const char *where; // expected in the message
     } cases[] = {
-        {"the old template format", [](TemplateSpec &t) { t.version = 0; },
+        {"the old template format", [](TemplateFields &t) { t.version = 0; },
          DialogStatus::NotExtended, "dialog template:"},
-        {"a wrong signature", [](TemplateSpec &t) { t.signature = 0xFFFE; },
+        {"a wrong signature", [](TemplateFields &t) { t.signature = 0xFFFE; },
          DialogStatus::NotExtended, "dialog template:"},
-        {"more controls than read", [](TemplateSpec &t) { t.declaredItems = 257; },
+        {"more controls than read", [](TemplateFields &t) { t.declaredItems = 257; },
          DialogStatus::TooManyItems, "cDlgItems"},
-        {"the most controls read", [](TemplateSpec &t) { t.items.resize(256); }, DialogStatus::Ok,
+        {"the most controls read", [](TemplateFields &t) { t.items.resize(256); }, DialogStatus::Ok,
          ""},
-        {"a control fewer than declared", [](TemplateSpec &t) { t.declaredItems = 3; },
+        {"a control fewer than declared", [](TemplateFields &t) { t.declaredItems = 3; },
          DialogStatus::Truncated, "control 3"},
         {"class ordinal above the predefined ones",
-         [](TemplateSpec &t) { t.items[1].cls = ord(0x86); }, DialogStatus::UnknownClass,
+         [](TemplateFields &t) { t.items[1].cls = ord(0x86); }, DialogStatus::UnknownClass,
          "control 2"},
         {"class ordinal below the predefined ones",
-         [](TemplateSpec &t) { t.items[0].cls = ord(0x7F); }, DialogStatus::UnknownClass,
+         [](TemplateFields &t) { t.items[0].cls = ord(0x7F); }, DialogStatus::UnknownClass,
          "control 1"},
         {"control text of 255 characters",
-         [](TemplateSpec &t) { t.items[0].title = text(std::string(255, 'x')); }, DialogStatus::Ok,
-         ""},
+         [](TemplateFields &t) { t.items[0].title = text(std::string(255, 'x')); },
+         DialogStatus::Ok, ""},
         {"control text of 256 characters",
-         [](TemplateSpec &t) { t.items[0].title = text(std::string(256, 'x')); },
+         [](TemplateFields &t) { t.items[0].title = text(std::string(256, 'x')); },
          DialogStatus::TextTooLong, "control 1: title"},
         {"caption of 256 characters",
-         [](TemplateSpec &t) { t.title = text(std::string(256, 'x')); }, DialogStatus::TextTooLong,
-         "title"},
+         [](TemplateFields &t) { t.title = text(std::string(256, 'x')); },
+         DialogStatus::TextTooLong, "title"},
         {"typeface of 64 characters",
-         [](TemplateSpec &t) { t.typeface = text(std::string(64, 'f')); },
+         [](TemplateFields &t) { t.typeface = text(std::string(64, 'f')); },
          DialogStatus::TextTooLong, "typeface"},
         {"class name of 64 characters",
-         [](TemplateSpec &t) { t.items[0].cls = text(std::string(64, 'c')); },
+         [](TemplateFields &t) { t.items[0].cls = text(std::string(64, 'c')); },
          DialogStatus::TextTooLong, "windowClass"},
         {"creation data longer than the rest",
-         [](TemplateSpec &t) {
+         [](TemplateFields &t) {
              t.items[1].extra = {1, 2, 3};
              t.items[1].declaredExtra = 200;
          },
          DialogStatus::Truncated, "creation data"},
         {"last text without its terminator",
-         [](TemplateSpec &t) {
+         [](TemplateFields &t) {
              t.items[1].title = {'O', 'K'};
          },
          DialogStatus::Truncated, "control 2"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
-        TemplateSpec t;
+        TemplateFields t;
         c.damage(t);
         const std::vector<uint8_t> bytes = build(t);
         const DialogResult r = parse(bytes);
