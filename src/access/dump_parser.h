@@ -49,7 +49,7 @@ class DumpParser {
     bool inFunction_ = false;
     bool skipping_ = false; // inside a function that is left out
     DumpFunction current_{};
-    char name_[16] = {};
+    char name_[48] = {};
     uint8_t have_[DUMP_CONFIG_BYTES / 8] = {};
     int functions_ = 0;
     char message_[DUMP_MESSAGE_SIZE] = {};
