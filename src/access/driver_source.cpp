@@ -24,6 +24,20 @@ bool DriverSource::open(char *error, size_t errorSize) {
                  "cannot open %s: the driver is not running or another program holds it", path);
         return false;
     }
+    // The driver serves one handle at a time. Where the system hands out a
+    // second handle anyway (Wine does not wait for the driver's answer to
+    // the open), the driver refuses its requests: one read tells.
+    uint8_t request[DRIVER_REQUEST_SIZE], reply[DRIVER_REPLY_SIZE];
+    buildDriverRequest(0, 0, request);
+    uint32_t returned = 0;
+    if (!transport_.deviceIoControl(handle_, DRIVER_READ_CONFIG_CODE, request, DRIVER_REQUEST_SIZE,
+                                    reply, DRIVER_REPLY_SIZE, &returned) &&
+        transport_.lastError() == DRIVER_ERROR_SHARING_VIOLATION) {
+        transport_.closeHandle(handle_);
+        handle_ = nullptr;
+        snprintf(error, errorSize, "%s is held by another program", path);
+        return false;
+    }
     return true;
 }
 

@@ -15,6 +15,7 @@ constexpr uint32_t DRIVER_ATTRIBUTES = 0x80u;    // FILE_ATTRIBUTE_NORMAL
 constexpr uint32_t DRIVER_READ_CONFIG_CODE = 0u; // the one control code
 constexpr uint32_t DRIVER_REQUEST_SIZE = 8u;     // u32 bus, u32 slot
 constexpr uint32_t DRIVER_REPLY_SIZE = 256u;
+constexpr uint32_t DRIVER_ERROR_SHARING_VIOLATION = 32u; // ERROR_SHARING_VIOLATION
 
 extern const wchar_t KESTRIX_DEVICE_NAME[];
 
@@ -31,6 +32,8 @@ class DriverTransport {
     virtual bool deviceIoControl(void *handle, uint32_t code, const void *in, uint32_t inSize,
                                  void *out, uint32_t outSize, uint32_t *returned) = 0;
     virtual void closeHandle(void *handle) = 0;
+    // GetLastError after a failed call.
+    virtual uint32_t lastError() = 0;
 };
 
 // The Win32 transport; exists only in the Windows build.

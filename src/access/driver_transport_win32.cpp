@@ -6,6 +6,7 @@
 static_assert(DRIVER_ACCESS == GENERIC_WRITE);
 static_assert(DRIVER_DISPOSITION == OPEN_EXISTING);
 static_assert(DRIVER_ATTRIBUTES == FILE_ATTRIBUTE_NORMAL);
+static_assert(DRIVER_ERROR_SHARING_VIOLATION == ERROR_SHARING_VIOLATION);
 
 namespace {
 
@@ -28,6 +29,7 @@ class Win32Transport : public DriverTransport {
         return ok != FALSE;
     }
     void closeHandle(void *handle) override { CloseHandle(static_cast<HANDLE>(handle)); }
+    uint32_t lastError() override { return GetLastError(); }
 };
 
 } // namespace

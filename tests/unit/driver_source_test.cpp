@@ -42,10 +42,12 @@ class FakeTransport : public DriverTransport {
         EXPECT_EQ(h, &handle);
         ++closes;
     }
+    uint32_t lastError() override { return error; }
 
     int handle = 0;
     bool openFails = false, succeed = true;
     uint32_t replyBytes = 256;
+    uint32_t error = 0;
     std::string path;
     uint32_t access = 0, share = 1, disposition = 0, attributes = 0, code = 99, replyRoom = 0;
     std::vector<uint8_t> request;
@@ -67,6 +69,29 @@ TEST_F(DriverFixture, OpensTheDeviceExclusivelyForWriting) {
     EXPECT_EQ(transport.share, 0u);
     EXPECT_EQ(transport.disposition, 3u);
     EXPECT_EQ(transport.attributes, 0x80u);
+}
+
+TEST_F(DriverFixture, AHandleTheDriverRefusesIsAFailedOpen) {
+    const struct {
+        bool probeSucceeds;
+        uint32_t error;
+        bool opens;
+    } cases[] = {
+        {true, 0, true},
+        {false, 2, true}, // no function at 0/0: still the driver's own handle
+        {false, 31, true},
+        {false, 32, false}, // ERROR_SHARING_VIOLATION: another program has it
+    };
+    for (const auto &c : cases) {
+        transport.succeed = c.probeSucceeds;
+        transport.error = c.error;
+        transport.closes = 0;
+        ConfigChannel fresh;
+        fresh.source = &source;
+        EXPECT_EQ(openChannel(fresh), c.opens) << c.error;
+        EXPECT_EQ(transport.closes, c.opens ? 0 : 1) << c.error;
+        closeChannel(fresh);
+    }
 }
 
 TEST_F(DriverFixture, FailedOpenReadsAndClosesNothing) {
@@ -116,8 +141,9 @@ TEST_F(DriverFixture, OnlyAFullReplyCounts) {
 
 TEST_F(DriverFixture, NullBufferSendsNoRequest) {
     ASSERT_TRUE(openChannel(channel));
+    const int afterOpen = transport.calls;
     EXPECT_FALSE(readConfig(channel, 0, 0, nullptr));
-    EXPECT_EQ(transport.calls, 0);
+    EXPECT_EQ(transport.calls, afterOpen);
 }
 
 TEST_F(DriverFixture, ClosesTheHandleOnce) {
