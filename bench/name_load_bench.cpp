@@ -58,8 +58,8 @@ std::string readWhole(const char *path) {
     return bytes;
 }
 
-// The loader alone, over the file's bytes in memory.
-void loadFromMemory(benchmark::State &state) {
+// Loads the whole database once per iteration from the stream `open` gives.
+template <typename Open> void loadEachIteration(benchmark::State &state, Open open) {
     const std::string bytes = readWhole(databasePath());
     if (bytes.empty()) {
         state.SkipWithError("set LUMIVAR_PCIDEVS to the generated pcidevs.txt");
@@ -68,31 +68,26 @@ void loadFromMemory(benchmark::State &state) {
     static DeviceTable table;
     for (auto _ : state) {
         fillTable(table);
-        FILE *in = fmemopen(const_cast<char *>(bytes.data()), bytes.size(), "rb");
+        FILE *in = open(bytes);
         loadNameDatabaseFrom(in, table);
         std::fclose(in);
         benchmark::DoNotOptimize(table.records[0].names[0][0]);
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes.size()));
 }
+
+// The loader alone, over the file's bytes in memory.
+void loadFromMemory(benchmark::State &state) {
+    loadEachIteration(state, [](const std::string &bytes) {
+        return fmemopen(const_cast<char *>(bytes.data()), bytes.size(), "rb");
+    });
+}
 BENCHMARK(loadFromMemory)->Unit(benchmark::kMillisecond);
 
 // What start-up does: open the file in text mode and load it.
 void loadFromFile(benchmark::State &state) {
-    const std::string bytes = readWhole(databasePath());
-    if (bytes.empty()) {
-        state.SkipWithError("set LUMIVAR_PCIDEVS to the generated pcidevs.txt");
-        return;
-    }
-    static DeviceTable table;
-    for (auto _ : state) {
-        fillTable(table);
-        FILE *in = openTextFile(databasePath(), "rt");
-        loadNameDatabaseFrom(in, table);
-        std::fclose(in);
-        benchmark::DoNotOptimize(table.records[0].names[0][0]);
-    }
-    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes.size()));
+    loadEachIteration(state,
+                      [](const std::string &) { return openTextFile(databasePath(), "rt"); });
 }
 BENCHMARK(loadFromFile)->Unit(benchmark::kMillisecond);
 
