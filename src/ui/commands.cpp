@@ -11,6 +11,15 @@ namespace {
 
 constexpr int PATH_SIZE = 256;
 
+// pcidevs.txt in a directory, with the separator of this system's paths.
+#ifdef _WIN32
+const char NAME_DATABASE_FILE[] = "\\pcidevs.txt";
+#else
+const char NAME_DATABASE_FILE[] = "/pcidevs.txt";
+#endif
+
+char nameDatabasePath[PATH_SIZE] = ""; // empty: pcidevs.txt in the current directory
+
 // The current directory, or "" when it does not fit (never a cut path).
 void currentDirectory(char (&path)[PATH_SIZE]) {
     const DWORD length = GetCurrentDirectoryA(PATH_SIZE, path);
@@ -40,17 +49,24 @@ ReportTime localReportTime() {
     return {t.wHour, t.wMinute, t.wSecond, t.wMonth, t.wDay, t.wYear};
 }
 
+void setNameDatabasePath(const char *path) {
+    snprintf(nameDatabasePath, sizeof nameDatabasePath, "%s", path != nullptr ? path : "");
+}
+
 int loadNameDatabase(HWND owner) {
     char directory[PATH_SIZE];
     currentDirectory(directory);
     char path[PATH_SIZE];
     FILE *stream = nullptr;
-    // A directory too long for the name goes straight to the chooser.
-    if (directory[0] != '\0' &&
-        snprintf(path, sizeof path, "%s\\pcidevs.txt", directory) < int(sizeof path))
+    if (nameDatabasePath[0] != '\0') {
+        snprintf(path, sizeof path, "%s", nameDatabasePath);
         stream = openTextFile(path, "rt");
-    else
-        snprintf(path, sizeof path, "\\pcidevs.txt");
+    } else if (directory[0] != '\0' && snprintf(path, sizeof path, "%s%s", directory,
+                                                NAME_DATABASE_FILE) < int(sizeof path)) {
+        stream = openTextFile(path, "rt");
+    } else { // a directory too long for the name goes straight to the chooser
+        snprintf(path, sizeof path, "%s", NAME_DATABASE_FILE);
+    }
     if (stream == nullptr)
         stream = FileChooser(owner, "rt", path, nullptr);
     if (stream == nullptr)

@@ -7,9 +7,14 @@
 
 #include <cstdint>
 
-// Names the table from pcidevs.txt in the current directory, or from a file
-// chosen in the Open dialog when that is missing. 1 when a file was read.
+// Names the table from the name database (pcidevs.txt in the current
+// directory unless a path is set), or from a file chosen in the Open dialog
+// when that is missing. 1 when a file was read.
 int loadNameDatabase(HWND owner);
+
+// The name database that loadNameDatabase reads instead of ./pcidevs.txt (the
+// Linux entry's --names); null or "" goes back to pcidevs.txt.
+void setNameDatabasePath(const char *path);
 
 // Writes the report of function index, or of all when index >= count, to a
 // file confirmed in the Save dialog. 1 when a stream was obtained.

@@ -19,6 +19,13 @@ namespace {
 
 using testing_support::FakeSource;
 
+// The separator of this system's paths, with which the dialog names files.
+#ifdef _WIN32
+const std::string SEPARATOR = "\\";
+#else
+const std::string SEPARATOR = "/";
+#endif
+
 std::vector<std::string> shownMessages;
 void recordMessage(HWND, const char *text) {
     shownMessages.push_back(text);
@@ -319,7 +326,7 @@ TEST_F(DialogTest, MissingDatabaseOffersTheOpenDialog) {
     EXPECT_FALSE(lastSave);
     EXPECT_EQ(lastRequest.Flags, DWORD(OFN_READONLY));
     const std::string proposed = lastProposed;
-    EXPECT_EQ(proposed.substr(proposed.size() - 12), "\\pcidevs.txt");
+    EXPECT_EQ(proposed.substr(proposed.size() - 12), SEPARATOR + "pcidevs.txt");
     EXPECT_EQ(text(window, IDC_VENDOR_NAME), "Unknown");
 }
 
@@ -365,7 +372,7 @@ TEST_F(DialogTest, ReportButtonsWriteTheConfirmedFile) {
     second.DeviceId = 0x9999;
     source.add(1, 0, second);
     open();
-    answer = folder + "\\chosen.txt";
+    answer = folder + SEPARATOR + "chosen.txt";
     SendMessageA(window, WM_COMMAND, IDC_DUMP, 0);
     EXPECT_TRUE(lastSave);
     EXPECT_EQ(lastRequest.Flags, DWORD(OFN_OVERWRITEPROMPT));
@@ -399,7 +406,7 @@ TEST_F(DialogTest, ReportButtonsWriteTheConfirmedFile) {
 TEST_F(DialogTest, UnwritableChoiceIsReported) {
     source.add(0, 0, exampleHeader());
     open();
-    answer = folder + "\\no-such-folder\\r.txt";
+    answer = folder + SEPARATOR + "no-such-folder" + SEPARATOR + "r.txt";
     SendMessageA(window, WM_COMMAND, IDC_DUMP, 0);
     ASSERT_EQ(shownMessages.size(), 1u);
     EXPECT_EQ(shownMessages[0], "Unable to open '" + answer + "'");

@@ -1,0 +1,149 @@
+// The layer's side of the terminal: composing the screen from the visible
+// windows and the modal boxes, reading input, and finding what is under the
+// mouse. Only the cells that changed since the last paint reach the display.
+#include "platform/terminal.h"
+
+#include "platform/display.h"
+#include "platform/modal_box.h"
+#include "platform/window_painter.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace winlayer {
+
+namespace {
+
+CellBuffer screen;
+std::vector<ModalBox *> modals; // innermost last
+
+// The cells every visible window needs, from the screen's top-left corner.
+TerminalSize neededSize() {
+    TerminalSize need;
+    for (const Window &w : layer().windows)
+        if (w.used && w.kind == Kind::TopLevel && isVisible(w)) {
+            need.rows = std::max(need.rows, w.cells.row + w.cells.rows);
+            need.cols = std::max(need.cols, w.cells.col + w.cells.cols);
+        }
+    return need;
+}
+
+// Said in the middle of a terminal too small for the window; the window
+// comes back as soon as the terminal is large enough again.
+void paintTooSmall(const TerminalSize &need, const TerminalSize &have) {
+    const Window *active = findWindow(layer().active);
+    char text[320];
+    snprintf(text, sizeof text, "%s%sneeds a terminal of at least %d x %d; this one is %d x %d.",
+             active != nullptr ? active->text.c_str() : "", active != nullptr ? " " : "", need.cols,
+             need.rows, have.cols, have.rows);
+    const auto lines = wrapText(text, std::max(1, have.cols - 2), true);
+    const int top = std::max(0, (have.rows - int(lines.size())) / 2);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const int cols = std::min(int(lines[i].size()), have.cols);
+        screen.text(top + int(i), (have.cols - cols) / 2, lines[i].c_str(), cols, Role::Desktop);
+    }
+}
+
+// Where modal boxes are centred: the active window, or the whole screen.
+CellRect modalArea(const TerminalSize &size) {
+    const Window *active = findWindow(layer().active);
+    if (active != nullptr && isVisible(*active))
+        return active->cells;
+    return CellRect{0, 0, size.rows, size.cols};
+}
+
+} // namespace
+
+void paintScreen() {
+    Display *display = layer().display;
+    if (display == nullptr)
+        return;
+    const TerminalSize size = display->size();
+    if (screen.rows() != size.rows || screen.cols() != size.cols)
+        screen.resize(size.rows, size.cols);
+    screen.fill({0, 0, size.rows, size.cols}, U' ', Role::Desktop);
+    const TerminalSize need = neededSize();
+    int cursorRow = 0, cursorCol = 0;
+    bool cursor = false;
+    if (size.rows < need.rows || size.cols < need.cols) {
+        paintTooSmall(need, size);
+    } else {
+        for (const Window &w : layer().windows)
+            if (w.used && w.kind == Kind::TopLevel && isVisible(w))
+                paintWindow(screen, w);
+        for (ModalBox *box : modals)
+            box->paint(screen, modalArea(size));
+        cursor = !modals.empty() && modals.back()->cursor(&cursorRow, &cursorCol);
+    }
+    screen.writeChanges(*display);
+    display->setCursor(cursorRow, cursorCol, cursor);
+    display->flush();
+}
+
+bool readInput(InputEvent &event, int timeoutMs) {
+    if (!layer().display->readEvent(event, timeoutMs))
+        return false;
+    if (event.type == InputEvent::Type::Resize)
+        screen.invalidate(); // the terminal may have lost what it showed
+    return true;
+}
+
+Window *windowAtCell(int row, int col, int *localRow, int *localCol) {
+    Window *active = findWindow(layer().active);
+    if (active == nullptr || !isVisible(*active) || !active->cells.contains(row, col))
+        return nullptr;
+    *localRow = row - active->cells.row;
+    *localCol = col - active->cells.col;
+    return active;
+}
+
+Window *controlAtCell(Window &window, int row, int col) {
+    for (HWND handle : window.children) {
+        Window *c = findWindow(handle);
+        // Statics let clicks through to what lies beneath, as on Windows.
+        if (c != nullptr && c->kind != Kind::Static && isVisible(*c) && isEnabled(*c) &&
+            c->cells.contains(row, col))
+            return c;
+    }
+    return nullptr;
+}
+
+int closeBoxColumn(const Window &window) {
+    return (window.style & WS_SYSMENU) != 0 && window.cells.cols >= 8 ? 2 : -1;
+}
+
+bool ModalBox::cursor(int *, int *) const {
+    return false;
+}
+
+void runModal(ModalBox &box) {
+    modals.push_back(&box);
+    for (;;) {
+        paintScreen();
+        InputEvent event;
+        if (!readInput(event, -1))
+            continue;
+        if (event.type == InputEvent::Type::Resize)
+            continue;
+        if (event.type == InputEvent::Type::Closed)
+            layer().inputClosed = true;
+        if (box.handle(event))
+            break;
+    }
+    modals.pop_back();
+}
+
+} // namespace winlayer
+
+void attachTerminal(Display *display, void (*restore)()) {
+    winlayer::layer().display = display;
+    winlayer::layer().restoreTerminal = restore;
+    winlayer::layer().inputClosed = false;
+    winlayer::screen.resize(0, 0);
+}
+
+void detachTerminal() {
+    winlayer::layer().display = nullptr;
+    winlayer::layer().restoreTerminal = nullptr;
+}

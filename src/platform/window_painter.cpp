@@ -1,0 +1,352 @@
+#include "platform/window_painter.h"
+
+#include <algorithm>
+
+namespace winlayer {
+
+namespace {
+
+// Line directions of a box-drawing cell, so that lines drawn one after the
+// other meet in the right junction (├ ┬ ┼ ...).
+constexpr unsigned UP = 1, DOWN = 2, LEFT = 4, RIGHT = 8;
+
+struct LineGlyph {
+    unsigned mask;
+    char32_t glyph;
+};
+
+constexpr LineGlyph LINE_GLYPHS[] = {
+    {LEFT | RIGHT, U'─'},
+    {UP | DOWN, U'│'},
+    {DOWN | RIGHT, U'┌'},
+    {DOWN | LEFT, U'┐'},
+    {UP | RIGHT, U'└'},
+    {UP | LEFT, U'┘'},
+    {UP | DOWN | RIGHT, U'├'},
+    {UP | DOWN | LEFT, U'┤'},
+    {LEFT | RIGHT | DOWN, U'┬'},
+    {LEFT | RIGHT | UP, U'┴'},
+    {UP | DOWN | LEFT | RIGHT, U'┼'},
+};
+
+unsigned maskOf(char32_t glyph) {
+    for (const LineGlyph &g : LINE_GLYPHS)
+        if (g.glyph == glyph)
+            return g.mask;
+    return 0;
+}
+
+char32_t glyphOf(unsigned mask) {
+    if (mask == LEFT || mask == RIGHT)
+        mask = LEFT | RIGHT;
+    if (mask == UP || mask == DOWN)
+        mask = UP | DOWN;
+    for (const LineGlyph &g : LINE_GLYPHS)
+        if (g.mask == mask)
+            return g.glyph;
+    return U' ';
+}
+
+void addLine(CellBuffer &buffer, int row, int col, unsigned mask) {
+    buffer.put(row, col, glyphOf(maskOf(buffer.at(row, col).ch) | mask), Role::Frame);
+}
+
+void horizontalLine(CellBuffer &buffer, int row, int col, int cols) {
+    for (int c = col; c < col + cols; ++c)
+        addLine(buffer, row, c, (c > col ? LEFT : 0) | (c < col + cols - 1 ? RIGHT : 0));
+}
+
+void verticalLine(CellBuffer &buffer, int row, int col, int rows) {
+    for (int r = row; r < row + rows; ++r)
+        addLine(buffer, r, col, (r > row ? UP : 0) | (r < row + rows - 1 ? DOWN : 0));
+}
+
+CellRect onScreen(const Window &window, const Window &control) {
+    const CellRect &c = control.cells;
+    return {window.cells.row + c.row, window.cells.col + c.col, c.rows, c.cols};
+}
+
+// An etched frame: a line when it is 1 or 2 units thin, else an outline.
+void paintFrame(CellBuffer &buffer, const Window &control, const CellRect &r) {
+    if (control.cx <= 2) {
+        verticalLine(buffer, r.row, r.col, r.rows);
+    } else if (control.cy <= 2) {
+        horizontalLine(buffer, r.row, r.col, r.cols);
+    } else {
+        horizontalLine(buffer, r.row, r.col, r.cols);
+        horizontalLine(buffer, r.row + r.rows - 1, r.col, r.cols);
+        verticalLine(buffer, r.row, r.col, r.rows);
+        verticalLine(buffer, r.row, r.col + r.cols - 1, r.rows);
+    }
+}
+
+// How far a label may write: its own cells, and then the cells to its right
+// up to the next thing on its rows. The template was laid out for a
+// proportional font, in which most labels take fewer cells than letters.
+int labelWidth(const Window &window, const Window &label) {
+    const CellRect &l = label.cells;
+    const int end = l.col + l.cols;
+    int limit = window.cells.cols;
+    for (HWND handle : window.children) {
+        const Window *c = findWindow(handle);
+        if (c == nullptr || c == &label || !isVisible(*c))
+            continue;
+        const CellRect &r = c->cells;
+        if (r.row >= l.row + l.rows || l.row >= r.row + r.rows)
+            continue;
+        const bool frame = c->kind == Kind::Static && (c->style & SS_TYPEMASK) == SS_ETCHEDFRAME;
+        const bool outline = frame && c->cx > 2 && c->cy > 2;
+        // An outline blocks with its sides only; anything else with its whole rectangle.
+        const int edges[2] = {r.col, r.col + r.cols - 1};
+        for (int e = 0; e < (outline ? 2 : 1); ++e) {
+            const int from = edges[e], to = outline ? edges[e] + 1 : r.col + r.cols;
+            if (from >= end)
+                limit = std::min(limit, from);
+            else if (to > l.col)
+                limit = std::min(limit, end); // overlaps the label itself
+        }
+    }
+    return std::max(l.cols, limit - l.col);
+}
+
+void paintStatic(CellBuffer &buffer, const Window &window, const Window &control) {
+    const CellRect r = onScreen(window, control);
+    const uint32_t type = control.style & SS_TYPEMASK;
+    if (type == SS_ETCHEDFRAME) {
+        paintFrame(buffer, control, r);
+        return;
+    }
+    const bool sunken = (control.style & SS_SUNKEN) != 0;
+    const Role role = sunken ? Role::Sunken : isEnabled(control) ? Role::Face : Role::Disabled;
+    if (sunken)
+        buffer.fill(r, U' ', role);
+    int mnemonic = -1;
+    const std::string text = (control.style & SS_NOPREFIX) != 0
+                                 ? control.text
+                                 : withoutMnemonic(control.text, &mnemonic);
+    const bool right = type == SS_RIGHT;
+    const int width = sunken || right ? r.cols : labelWidth(window, control);
+    const auto lines = wrapText(text, width, type != SS_LEFTNOWORDWRAP);
+    for (int i = 0; i < r.rows && i < int(lines.size()); ++i) {
+        const std::string &line = lines[size_t(i)];
+        const int used = std::min(int(line.size()), width);
+        buffer.text(r.row + i, right ? r.col + r.cols - used : r.col, line.c_str(), width, role);
+    }
+}
+
+// A 3-state box: "[x]" where three cells fit, a single mark where they do not.
+void paintCheckBox(CellBuffer &buffer, const Window &window, const Window &control) {
+    const CellRect r = onScreen(window, control);
+    const Role role = isEnabled(control) ? Role::Face : Role::Disabled;
+    static constexpr char32_t WIDE[3] = {U' ', U'x', U'■'};
+    static constexpr char32_t NARROW[3] = {U'☐', U'☒', U'▣'};
+    const int state = std::clamp(control.check, 0, 2);
+    int used = 1;
+    if (r.cols >= 3) {
+        buffer.put(r.row, r.col, U'[', role);
+        buffer.put(r.row, r.col + 1, WIDE[state], role);
+        buffer.put(r.row, r.col + 2, U']', role);
+        used = 3;
+    } else {
+        buffer.put(r.row, r.col, NARROW[state], role);
+    }
+    if (!control.text.empty() && r.cols > used + 1) {
+        int mnemonic = -1;
+        buffer.text(r.row, r.col + used + 1, withoutMnemonic(control.text, &mnemonic).c_str(),
+                    r.cols - used - 1, role);
+    }
+}
+
+void paintPushButton(CellBuffer &buffer, const Window &window, const Window &control) {
+    const ButtonLook look = !isEnabled(control)             ? ButtonLook::Disabled
+                            : layer().focus == control.self ? ButtonLook::Focused
+                                                            : ButtonLook::Normal;
+    drawButton(buffer, onScreen(window, control), control.text.c_str(), look);
+}
+
+void paintList(CellBuffer &buffer, const Window &window, const Window &control) {
+    const CellRect r = onScreen(window, control);
+    buffer.fill(r, U' ', Role::List);
+    const auto &items = control.list.items;
+    const bool bar = (control.style & WS_VSCROLL) != 0 && int(items.size()) > r.rows;
+    const int width = bar ? r.cols - 1 : r.cols;
+    for (int i = 0; i < r.rows; ++i) {
+        const size_t item = size_t(control.list.top + i);
+        if (item < items.size())
+            buffer.text(r.row + i, r.col, items[item].c_str(), width, Role::List);
+    }
+    if (!bar)
+        return;
+    const int col = r.col + r.cols - 1;
+    const int thumb = listThumbRow(control);
+    for (int i = 0; i < r.rows; ++i) {
+        const char32_t ch = i == 0 ? U'▲' : i == r.rows - 1 ? U'▼' : i == thumb ? U'█' : U'░';
+        buffer.put(r.row + i, col, ch, Role::ScrollBar);
+    }
+}
+
+// UDS_HORZ: two arrow buttons side by side.
+void paintUpDown(CellBuffer &buffer, const Window &window, const Window &control) {
+    const CellRect r = onScreen(window, control);
+    const ButtonLook look = isEnabled(control) ? ButtonLook::Normal : ButtonLook::Disabled;
+    const int half = r.cols / 2;
+    drawArrowButton(buffer, {r.row, r.col, r.rows, half}, U'◄', look);
+    drawArrowButton(buffer, {r.row, r.col + half, r.rows, r.cols - half}, U'►', look);
+}
+
+void paintControl(CellBuffer &buffer, const Window &window, const Window &control) {
+    switch (control.kind) {
+    case Kind::Static: paintStatic(buffer, window, control); break;
+    case Kind::Button:
+        if ((control.style & BS_TYPEMASK) == BS_3STATE)
+            paintCheckBox(buffer, window, control);
+        else
+            paintPushButton(buffer, window, control);
+        break;
+    case Kind::ListBox: paintList(buffer, window, control); break;
+    case Kind::UpDown: paintUpDown(buffer, window, control); break;
+    case Kind::TopLevel: break;
+    }
+}
+
+// The caption in the window's top line, over whatever frame runs there, and
+// the close box of a window with a system menu.
+void paintCaption(CellBuffer &buffer, const Window &window) {
+    const CellRect &w = window.cells;
+    if ((window.style & WS_CAPTION) == WS_CAPTION && !window.text.empty()) {
+        const std::string title = " " + window.text + " ";
+        const int cols = std::min(int(title.size()), w.cols - 8);
+        buffer.text(w.row, w.col + (w.cols - cols) / 2, title.c_str(), cols, Role::Caption);
+    }
+    const int close = closeBoxColumn(window);
+    if (close >= 0) {
+        buffer.put(w.row, w.col + close, U'[', Role::Caption);
+        buffer.put(w.row, w.col + close + 1, U'×', Role::Caption);
+        buffer.put(w.row, w.col + close + 2, U']', Role::Caption);
+    }
+}
+
+} // namespace
+
+std::string withoutMnemonic(const std::string &text, int *mnemonic) {
+    std::string out;
+    *mnemonic = -1;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '&' && i + 1 < text.size()) {
+            ++i;
+            if (text[i] != '&' && *mnemonic < 0)
+                *mnemonic = int(out.size());
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+std::vector<std::string> wrapText(const std::string &text, int width, bool wordWrap) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (;;) {
+        const size_t end = std::min(text.find('\n', start), text.size());
+        std::string paragraph = text.substr(start, end - start);
+        if (!wordWrap || width <= 0) {
+            lines.push_back(paragraph);
+        } else {
+            do {
+                if (int(paragraph.size()) <= width) {
+                    lines.push_back(paragraph);
+                    break;
+                }
+                size_t cut = paragraph.rfind(' ', size_t(width));
+                if (cut == std::string::npos || cut == 0)
+                    cut = size_t(width); // one word longer than the line: break it
+                lines.push_back(paragraph.substr(0, cut));
+                const size_t next = paragraph.find_first_not_of(' ', cut);
+                paragraph = next == std::string::npos ? "" : paragraph.substr(next);
+            } while (!paragraph.empty());
+        }
+        if (end >= text.size())
+            break;
+        start = end + 1;
+    }
+    return lines;
+}
+
+// The face and shadow of a push button; returns the face.
+CellRect drawButtonFace(CellBuffer &buffer, const CellRect &rect, ButtonLook look) {
+    const bool shadow = rect.rows >= 2 && rect.cols >= 3;
+    const CellRect face{rect.row, rect.col, 1, shadow ? rect.cols - 1 : rect.cols};
+    buffer.fill(face, U' ', look == ButtonLook::Focused ? Role::ButtonFocused : Role::Button);
+    if (shadow) {
+        buffer.put(rect.row, rect.col + rect.cols - 1, U'▄', Role::Shadow);
+        for (int c = rect.col + 1; c < rect.col + rect.cols; ++c)
+            buffer.put(rect.row + 1, c, U'▀', Role::Shadow);
+    }
+    return face;
+}
+
+Role buttonTextRole(ButtonLook look) {
+    switch (look) {
+    case ButtonLook::Focused: return Role::ButtonFocused;
+    case ButtonLook::Disabled: return Role::Disabled;
+    case ButtonLook::Normal: break;
+    }
+    return Role::Button;
+}
+
+void drawButton(CellBuffer &buffer, const CellRect &rect, const char *text, ButtonLook look) {
+    const CellRect face = drawButtonFace(buffer, rect, look);
+    int mnemonic = -1;
+    const std::string label = withoutMnemonic(text, &mnemonic);
+    const int cols = std::min(int(label.size()), face.cols);
+    const int col = face.col + (face.cols - cols) / 2;
+    buffer.text(face.row, col, label.c_str(), cols, buttonTextRole(look));
+    if (mnemonic >= 0 && mnemonic < cols && look != ButtonLook::Disabled)
+        buffer.put(face.row, col + mnemonic,
+                   unicodeFromAnsi(static_cast<unsigned char>(label[size_t(mnemonic)])),
+                   Role::Mnemonic);
+}
+
+void drawArrowButton(CellBuffer &buffer, const CellRect &rect, char32_t arrow, ButtonLook look) {
+    const CellRect face = drawButtonFace(buffer, rect, look);
+    buffer.put(face.row, face.col + (face.cols - 1) / 2, arrow, buttonTextRole(look));
+}
+
+void drawBox(CellBuffer &buffer, const CellRect &rect, const char *caption, Role face) {
+    buffer.fill(rect, U' ', face);
+    const int right = rect.col + rect.cols - 1, bottom = rect.row + rect.rows - 1;
+    for (int c = rect.col + 1; c < right; ++c) {
+        buffer.put(rect.row, c, U'═', Role::BoxFrame);
+        buffer.put(bottom, c, U'═', Role::BoxFrame);
+    }
+    for (int r = rect.row + 1; r < bottom; ++r) {
+        buffer.put(r, rect.col, U'║', Role::BoxFrame);
+        buffer.put(r, right, U'║', Role::BoxFrame);
+    }
+    buffer.put(rect.row, rect.col, U'╔', Role::BoxFrame);
+    buffer.put(rect.row, right, U'╗', Role::BoxFrame);
+    buffer.put(bottom, rect.col, U'╚', Role::BoxFrame);
+    buffer.put(bottom, right, U'╝', Role::BoxFrame);
+    const std::string title = std::string(" ") + caption + " ";
+    const int cols = std::min(int(title.size()), rect.cols - 4);
+    if (cols > 2)
+        buffer.text(rect.row, rect.col + (rect.cols - cols) / 2, title.c_str(), cols,
+                    Role::Caption);
+}
+
+void paintWindow(CellBuffer &buffer, const Window &window) {
+    buffer.fill(window.cells, U' ', Role::Face);
+    // Transparent controls come after their siblings, which show through them.
+    for (int pass = 0; pass < 2; ++pass) {
+        for (HWND handle : window.children) {
+            const Window *c = findWindow(handle);
+            if (c == nullptr || !isVisible(*c))
+                continue;
+            const bool transparent = (c->exStyle & WS_EX_TRANSPARENT) != 0;
+            if (transparent == (pass == 1))
+                paintControl(buffer, window, *c);
+        }
+    }
+    paintCaption(buffer, window);
+}
+
+} // namespace winlayer

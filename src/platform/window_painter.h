@@ -1,0 +1,35 @@
+// Drawing of windows and controls into the cell buffer, and the pieces that
+// the modal boxes share with them: push buttons, lines, framed boxes.
+#pragma once
+
+#include "platform/cell_buffer.h"
+#include "platform/win32_layer.h"
+
+#include <string>
+#include <vector>
+
+namespace winlayer {
+
+// A window with its controls, at its place on the screen.
+void paintWindow(CellBuffer &buffer, const Window &window);
+
+enum class ButtonLook : uint8_t { Normal, Focused, Disabled };
+
+// A push button's face on the rectangle's first row, its text centred with the
+// "&" mnemonic letter marked; with two rows or more, a shadow below and right.
+void drawButton(CellBuffer &buffer, const CellRect &rect, const char *text, ButtonLook look);
+// The same with one arrow glyph as its text.
+void drawArrowButton(CellBuffer &buffer, const CellRect &rect, char32_t arrow, ButtonLook look);
+
+// A border of double lines with the caption centred in the top one, the
+// inside filled with face.
+void drawBox(CellBuffer &buffer, const CellRect &rect, const char *caption, Role face);
+
+// Text with the "&" marks taken out ("&&" stays one "&"); *mnemonic gets the
+// index of the marked character, or -1.
+std::string withoutMnemonic(const std::string &text, int *mnemonic);
+
+// Lines broken to width: at blanks when wordWrap, else only at line ends.
+std::vector<std::string> wrapText(const std::string &text, int width, bool wordWrap);
+
+} // namespace winlayer
