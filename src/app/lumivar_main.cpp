@@ -1,18 +1,24 @@
-// lumivar for Linux: the headless report and dump commands. The dialog comes
-// through the terminal layer; until it exists, no command means the report of
-// every function on standard output.
+// lumivar for Linux: the dialog of the Windows program, drawn in the terminal
+// by the Win32 layer, and the headless report and dump commands. Without a
+// command and without a terminal to draw on, the report of every function
+// goes to standard output.
 #include "access/device_table.h"
 #include "access/dump_source.h"
 #include "access/sysfs_source.h"
 #include "naming/name_database.h"
+#include "platform/ncurses_display.h"
+#include "platform/terminal.h"
 #include "platform/text_file.h"
 #include "report/report.h"
+#include "ui/commands.h"
+#include "ui/main_dialog.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <unistd.h>
 
 namespace {
 
@@ -21,7 +27,7 @@ constexpr int EXIT_FAILED = 1;
 constexpr int EXIT_USAGE = 2;
 
 const char USAGE[] =
-    "usage: lumivar [--from DUMP] [--names FILE]                      report of every function\n"
+    "usage: lumivar [--from DUMP] [--names FILE]                      the dialog, in the terminal\n"
     "       lumivar [--from DUMP] [--names FILE] --report FILE|- [--device N]\n"
     "       lumivar [--from DUMP] --save-dump FILE|-\n"
     "       lumivar --help | --version\n";
@@ -29,6 +35,10 @@ const char USAGE[] =
 const char HELP[] =
     "Lists the PCI functions of this machine and decodes each one's 256-byte\n"
     "configuration space. It never writes to a device.\n"
+    "\n"
+    "Without --report or --save-dump it shows the dialog in this terminal; when\n"
+    "standard output is not a terminal it writes the report of every function\n"
+    "there instead.\n"
     "\n"
     "  --from DUMP       read functions from a dump (lspci -xxx output) instead of\n"
     "                    /sys/bus/pci/devices (which needs root for all 256 bytes)\n"
@@ -154,7 +164,7 @@ bool loadNames(const Options &o, DeviceTable &table) {
     return true;
 }
 
-ReportTime localReportTime() {
+ReportTime clockTime() {
     const time_t now = time(nullptr);
     tm t{};
     localtime_r(&now, &t);
@@ -173,7 +183,7 @@ int runReport(const char *path, long device, ConfigChannel &channel, const Devic
     StderrFailures failures;
     const uint16_t index = device > 0 ? uint16_t(device - 1) : table.count;
     errno = 0;
-    writeReportText(out, channel, table, index, localReportTime(), failures);
+    writeReportText(out, channel, table, index, clockTime(), failures);
     if (!closeOutput(out, path))
         return cannotWrite(path);
     return failures.failed ? EXIT_FAILED : EXIT_DONE;
@@ -191,6 +201,33 @@ int runSaveDump(const char *path, ConfigChannel &channel, const DeviceTable &tab
     return failures.failed ? EXIT_FAILED : EXIT_DONE;
 }
 
+// The Windows program's window, run by the same code through the Win32 layer:
+// it opens the channel, scans and loads the names itself, and ends with 0.
+int runDialog(ConfigSource *source, const char *names) {
+    if (names != nullptr) {
+        FILE *in = openTextFile(names, "rt");
+        if (in == nullptr) {
+            fprintf(stderr, "lumivar: cannot open name database '%s': %s\n", names,
+                    strerror(errno));
+            return EXIT_FAILED;
+        }
+        fclose(in);
+        setNameDatabasePath(names);
+    }
+    NcursesDisplay display;
+    if (!display.start()) {
+        fprintf(stderr, "lumivar: cannot draw on this terminal (TERM=%s)\n",
+                getenv("TERM") != nullptr ? getenv("TERM") : "");
+        return EXIT_FAILED;
+    }
+    appChannel.source = source;
+    attachTerminal(&display, NcursesDisplay::restoreTerminal);
+    const int status = runApplication(GetModuleHandleA(nullptr), SW_SHOWDEFAULT);
+    detachTerminal();
+    display.stop();
+    return status;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -203,12 +240,22 @@ int main(int argc, char **argv) {
     DumpSource dump(o.from != nullptr ? o.from : "");
     ConfigChannel channel;
     channel.source = o.from != nullptr ? static_cast<ConfigSource *>(&dump) : &sysfs;
-    if (!openChannel(channel)) {
+    // A dump that cannot be read is said here; this machine's own functions
+    // missing is said by the dialog, as the Windows program says it.
+    const bool dialog = o.report == nullptr && o.saveDump == nullptr;
+    if ((!dialog || o.from != nullptr) && !openChannel(channel)) {
         fprintf(stderr, "lumivar: %s\n", channel.error);
         return EXIT_FAILED;
     }
     for (const std::string &note : dump.notes())
         fprintf(stderr, "lumivar: %s\n", note.c_str());
+    if (dialog && isatty(STDOUT_FILENO) != 0) {
+        closeChannel(channel);
+        return runDialog(channel.source, o.names);
+    }
+    if (dialog)
+        fprintf(stderr, "lumivar: standard output is not a terminal, so the report of every "
+                        "function goes there instead of the dialog\n");
 
     static DeviceTable table;
     resetDeviceTable(table);

@@ -6,78 +6,78 @@ namespace winlayer {
 
 namespace {
 
-// Line directions of a box-drawing cell, so that lines drawn one after the
-// other meet in the right junction (├ ┬ ┼ ...).
-constexpr unsigned UP = 1, DOWN = 2, LEFT = 4, RIGHT = 8;
+// The etched lines of one window, collected before they are drawn, so that
+// lines that meet get the junction of all of them (├ ┬ ┼ ...) whatever the
+// order in which the template lists them.
+class LineMask {
+  public:
+    static constexpr uint8_t UP = 1, DOWN = 2, LEFT = 4, RIGHT = 8;
 
-struct LineGlyph {
-    unsigned mask;
-    char32_t glyph;
+    explicit LineMask(const CellRect &window)
+        : window_(window), mask_(size_t(window.rows) * size_t(window.cols), 0) {}
+
+    void horizontal(int row, int col, int cols) {
+        for (int c = col; c < col + cols; ++c)
+            add(row, c, uint8_t((c > col ? LEFT : 0) | (c < col + cols - 1 ? RIGHT : 0)));
+    }
+
+    void vertical(int row, int col, int rows) {
+        for (int r = row; r < row + rows; ++r)
+            add(r, col, uint8_t((r > row ? UP : 0) | (r < row + rows - 1 ? DOWN : 0)));
+    }
+
+    // An etched frame: a line when it is 1 or 2 units thin, else an outline.
+    void frame(const Window &control) {
+        const CellRect &r = control.cells;
+        if (control.cx <= 2) {
+            vertical(r.row, r.col, r.rows);
+        } else if (control.cy <= 2) {
+            horizontal(r.row, r.col, r.cols);
+        } else {
+            horizontal(r.row, r.col, r.cols);
+            horizontal(r.row + r.rows - 1, r.col, r.cols);
+            vertical(r.row, r.col, r.rows);
+            vertical(r.row, r.col + r.cols - 1, r.rows);
+        }
+    }
+
+    void draw(CellBuffer &buffer) const {
+        for (int r = 0; r < window_.rows; ++r)
+            for (int c = 0; c < window_.cols; ++c)
+                if (const uint8_t m = mask_[size_t(r) * size_t(window_.cols) + size_t(c)])
+                    buffer.put(window_.row + r, window_.col + c, glyph(m), Role::Frame);
+    }
+
+  private:
+    void add(int row, int col, uint8_t directions) {
+        if (row < 0 || row >= window_.rows || col < 0 || col >= window_.cols)
+            return;
+        // A line of one cell still needs a direction to be seen.
+        if (directions == 0)
+            directions = LEFT | RIGHT;
+        mask_[size_t(row) * size_t(window_.cols) + size_t(col)] |= directions;
+    }
+
+    // A line's end with nothing beyond it is drawn as the whole line.
+    static char32_t glyph(uint8_t m) {
+        if ((m & (UP | DOWN)) == 0)
+            m |= LEFT | RIGHT;
+        if ((m & (LEFT | RIGHT)) == 0)
+            m |= UP | DOWN;
+        static constexpr char32_t GLYPHS[16] = {
+            U' ', U'│', U'│', U'│', U'─', U'┘', U'┐', U'┤',
+            U'─', U'└', U'┌', U'├', U'─', U'┴', U'┬', U'┼',
+        };
+        return GLYPHS[m];
+    }
+
+    CellRect window_;
+    std::vector<uint8_t> mask_;
 };
-
-constexpr LineGlyph LINE_GLYPHS[] = {
-    {LEFT | RIGHT, U'─'},
-    {UP | DOWN, U'│'},
-    {DOWN | RIGHT, U'┌'},
-    {DOWN | LEFT, U'┐'},
-    {UP | RIGHT, U'└'},
-    {UP | LEFT, U'┘'},
-    {UP | DOWN | RIGHT, U'├'},
-    {UP | DOWN | LEFT, U'┤'},
-    {LEFT | RIGHT | DOWN, U'┬'},
-    {LEFT | RIGHT | UP, U'┴'},
-    {UP | DOWN | LEFT | RIGHT, U'┼'},
-};
-
-unsigned maskOf(char32_t glyph) {
-    for (const LineGlyph &g : LINE_GLYPHS)
-        if (g.glyph == glyph)
-            return g.mask;
-    return 0;
-}
-
-char32_t glyphOf(unsigned mask) {
-    if (mask == LEFT || mask == RIGHT)
-        mask = LEFT | RIGHT;
-    if (mask == UP || mask == DOWN)
-        mask = UP | DOWN;
-    for (const LineGlyph &g : LINE_GLYPHS)
-        if (g.mask == mask)
-            return g.glyph;
-    return U' ';
-}
-
-void addLine(CellBuffer &buffer, int row, int col, unsigned mask) {
-    buffer.put(row, col, glyphOf(maskOf(buffer.at(row, col).ch) | mask), Role::Frame);
-}
-
-void horizontalLine(CellBuffer &buffer, int row, int col, int cols) {
-    for (int c = col; c < col + cols; ++c)
-        addLine(buffer, row, c, (c > col ? LEFT : 0) | (c < col + cols - 1 ? RIGHT : 0));
-}
-
-void verticalLine(CellBuffer &buffer, int row, int col, int rows) {
-    for (int r = row; r < row + rows; ++r)
-        addLine(buffer, r, col, (r > row ? UP : 0) | (r < row + rows - 1 ? DOWN : 0));
-}
 
 CellRect onScreen(const Window &window, const Window &control) {
     const CellRect &c = control.cells;
     return {window.cells.row + c.row, window.cells.col + c.col, c.rows, c.cols};
-}
-
-// An etched frame: a line when it is 1 or 2 units thin, else an outline.
-void paintFrame(CellBuffer &buffer, const Window &control, const CellRect &r) {
-    if (control.cx <= 2) {
-        verticalLine(buffer, r.row, r.col, r.rows);
-    } else if (control.cy <= 2) {
-        horizontalLine(buffer, r.row, r.col, r.cols);
-    } else {
-        horizontalLine(buffer, r.row, r.col, r.cols);
-        horizontalLine(buffer, r.row + r.rows - 1, r.col, r.cols);
-        verticalLine(buffer, r.row, r.col, r.rows);
-        verticalLine(buffer, r.row, r.col + r.cols - 1, r.rows);
-    }
 }
 
 // How far a label may write: its own cells, and then the cells to its right
@@ -112,10 +112,8 @@ int labelWidth(const Window &window, const Window &label) {
 void paintStatic(CellBuffer &buffer, const Window &window, const Window &control) {
     const CellRect r = onScreen(window, control);
     const uint32_t type = control.style & SS_TYPEMASK;
-    if (type == SS_ETCHEDFRAME) {
-        paintFrame(buffer, control, r);
-        return;
-    }
+    if (type == SS_ETCHEDFRAME)
+        return; // drawn with the window's other lines
     const bool sunken = (control.style & SS_SUNKEN) != 0;
     const Role role = sunken ? Role::Sunken : isEnabled(control) ? Role::Face : Role::Disabled;
     if (sunken)
@@ -335,6 +333,14 @@ void drawBox(CellBuffer &buffer, const CellRect &rect, const char *caption, Role
 
 void paintWindow(CellBuffer &buffer, const Window &window) {
     buffer.fill(window.cells, U' ', Role::Face);
+    LineMask lines(window.cells);
+    for (HWND handle : window.children) {
+        const Window *c = findWindow(handle);
+        if (c != nullptr && isVisible(*c) && c->kind == Kind::Static &&
+            (c->style & SS_TYPEMASK) == SS_ETCHEDFRAME)
+            lines.frame(*c);
+    }
+    lines.draw(buffer);
     // Transparent controls come after their siblings, which show through them.
     for (int pass = 0; pass < 2; ++pass) {
         for (HWND handle : window.children) {
