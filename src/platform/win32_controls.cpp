@@ -67,9 +67,22 @@ int compareWords(const char *a, const char *b, bool skipHyphens) {
     }
 }
 
+int ignoredCount(const char *s) {
+    int n = 0;
+    for (; *s != '\0'; ++s)
+        n += ignoredInWords(static_cast<unsigned char>(*s)) ? 1 : 0;
+    return n;
+}
+
+// Lines equal but for their hyphens: the one with fewer comes first.
 int compareListText(const char *a, const char *b) {
     const int words = compareWords(a, b, true);
-    return words != 0 ? words : compareWords(a, b, false);
+    if (words != 0)
+        return words;
+    const int hyphens = ignoredCount(a) - ignoredCount(b);
+    if (hyphens != 0)
+        return hyphens < 0 ? -1 : 1;
+    return compareWords(a, b, false);
 }
 
 // Where a new line goes in a sorted list: a binary search that stops at an
@@ -103,6 +116,7 @@ bool commonMessage(Window &w, UINT message, WPARAM wParam, LPARAM lParam, LRESUL
     // Input that means nothing to this control, and its destruction.
     case WM_DESTROY:
     case WM_KEYDOWN:
+    case WM_KEYUP:
     case WM_SYSKEYDOWN:
     case WM_CHAR:
     case WM_SYSCHAR:
@@ -116,8 +130,8 @@ LRESULT buttonProcedure(Window &w, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case BM_GETCHECK: return w.check;
     case BM_SETCHECK:
-        if ((w.style & BS_TYPEMASK) == BS_3STATE)
-            w.check = int(wParam) & 3;
+        if ((w.style & BS_TYPEMASK) == BS_3STATE) // a push button has no state
+            w.check = std::min(int(wParam), BST_INDETERMINATE);
         return 0;
     case BM_CLICK: pressButton(w); return 0;
     case WM_KEYDOWN: // a terminal reports no key release: the press is the click

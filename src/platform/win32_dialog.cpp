@@ -136,6 +136,8 @@ bool hasMnemonic(const std::string &text, unsigned char key) {
 // A button with that mnemonic is pressed; a label's mnemonic moves the focus
 // to the control after it. False when no visible, enabled control has it.
 bool pressMnemonic(Window &dialog, unsigned char key) {
+    if (!isVisible(dialog)) // Windows looks for them among visible windows only
+        return false;
     for (size_t i = 0; i < dialog.children.size(); ++i) {
         Window *w = findWindow(dialog.children[i]);
         if (w == nullptr || !isVisible(*w) || !isEnabled(*w) || !hasMnemonic(w->text, key))
@@ -180,8 +182,12 @@ void sendCommand(Window &dialog, int id) {
 bool dialogKey(Window &dialog, const MSG &msg) {
     switch (msg.wParam) {
     case VK_TAB: {
+        const bool back = (msg.lParam & KEY_SHIFT) != 0;
         HWND from = isChildOf(dialog, layer().focus) ? layer().focus : nullptr;
-        if (HWND next = GetNextDlgTabItem(dialog.self, from, (msg.lParam & KEY_SHIFT) != 0))
+        // From nowhere, Shift-Tab goes to the last tab stop.
+        if (from == nullptr && back)
+            from = GetNextDlgTabItem(dialog.self, nullptr, FALSE);
+        if (HWND next = GetNextDlgTabItem(dialog.self, from, back))
             setFocus(next);
         return true;
     }
@@ -310,8 +316,14 @@ HWND WINAPI GetNextDlgTabItem(HWND dialog, HWND control, BOOL previous) {
     Window *d = findWindow(dialog);
     if (d == nullptr)
         return nullptr;
+    // As Windows answers, not as it documents: the dialog as the start is no
+    // start, and no start searching backwards finds nothing.
+    if (control == dialog)
+        control = nullptr;
+    if (control == nullptr && previous)
+        return nullptr;
     const int n = int(d->children.size());
-    int start = previous ? 0 : n - 1; // no control: as if after the last (before the first)
+    int start = n - 1; // no control: as if after the last
     if (control != nullptr) {
         start = -1;
         for (int i = 0; i < n; ++i)
