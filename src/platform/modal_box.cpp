@@ -90,7 +90,7 @@ class MessageView : public ModalBox {
         : caption_(caption), text_(text), buttons_(buttons, count), escape_(escapeIndex) {}
 
     void paint(CellBuffer &buffer, const CellRect &area) override {
-        const int widest = std::max(area.cols - 6, 20);
+        const int widest = std::max(area.cols - 10, 20); // two cells clear of the edges
         int inner = std::max(buttons_.width(), int(caption_.size()) + 4);
         for (const std::string &line : wrapText(text_, widest, true))
             inner = std::max(inner, int(line.size()));

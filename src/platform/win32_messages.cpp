@@ -124,10 +124,14 @@ BOOL WINAPI PeekMessageA(LPMSG msg, HWND window, UINT first, UINT last, UINT rem
         return TRUE;
     if (layer().display == nullptr || layer().inputClosed)
         return FALSE;
-    paintScreen();
+    // Each event may change what is shown (a resize) without posting anything.
     InputEvent event;
-    while (layer().queue.empty() && !layer().inputClosed && readInput(event, 0))
+    while (layer().queue.empty() && !layer().inputClosed) {
+        paintScreen();
+        if (!readInput(event, 0))
+            break;
         postInput(event);
+    }
     return takeWaiting(*msg, remove == PM_REMOVE);
 }
 

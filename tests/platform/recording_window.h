@@ -41,28 +41,24 @@ inline LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPAR
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-// Registers the class KESTRIX with this procedure, once per process.
-inline bool registerClass() {
-    static ATOM atom = 0;
-    if (atom == 0) {
-        InitCommonControls();
-        WNDCLASSEXA wc = {};
-        wc.cbSize = sizeof wc;
-        wc.style = CS_HREDRAW | CS_VREDRAW;
-        wc.lpfnWndProc = procedure;
-        wc.cbWndExtra = DLGWINDOWEXTRA;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-        wc.lpszClassName = "KESTRIX";
-        atom = RegisterClassExA(&wc);
-    }
-    return atom != 0;
+// Registers the class KESTRIX with this procedure, unless it is already
+// (a second registration fails, and then the first one stands).
+inline void registerClass(int windowExtra = DLGWINDOWEXTRA) {
+    InitCommonControls();
+    WNDCLASSEXA wc = {};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = procedure;
+    wc.cbWndExtra = windowExtra;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    wc.lpszClassName = "KESTRIX";
+    RegisterClassExA(&wc);
 }
 
 // A fresh, hidden window from the template, with nothing received yet.
 inline HWND createDialog() {
-    if (!registerClass())
-        return nullptr;
+    registerClass();
     HWND window = CreateDialogParamA(GetModuleHandleA(nullptr), IDD_KESTRIX, nullptr, procedure, 0);
     received.clear();
     destroyed.clear();

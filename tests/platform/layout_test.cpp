@@ -1,0 +1,194 @@
+// Where the template's controls land on a terminal, and the cell buffer that
+// sends the terminal only what changed.
+#include "platform/dialog_layout.h"
+#include "platform/terminal.h"
+#include "platform/win32_layer.h"
+
+#include "recording_display.h"
+#include "recording_window.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+struct LayoutCase {
+    const char *name;
+    std::vector<LayoutItem> items;
+    std::vector<CellRect> cells; // row, col, rows, cols
+};
+
+constexpr LayoutShape BOX = LayoutShape::Box, LIST = LayoutShape::List, FRAME = LayoutShape::Frame;
+
+TEST(DialogLayout, RowsMoveDownOnlyWhenSomethingAboveIsInTheWay) {
+    const LayoutCase cases[] = {
+        {"rows are y / 8 with nothing in the way",
+         {{BOX, 8, 8, 20, 8}, {BOX, 8, 20, 20, 8}, {BOX, 8, 28, 20, 8}},
+         {{1, 2, 1, 5}, {2, 2, 1, 5}, {3, 2, 1, 5}}},
+        {"a thin line between rows 4 units apart pushes the next one down",
+         {{BOX, 220, 72, 84, 8}, {FRAME, 216, 80, 92, 2}, {BOX, 220, 84, 56, 8}},
+         {{9, 55, 1, 21}, {10, 54, 1, 23}, {11, 55, 1, 14}}},
+        {"in another column the line pushes nothing",
+         {{FRAME, 216, 80, 92, 2}, {BOX, 8, 84, 56, 8}},
+         {{10, 54, 1, 23}, {10, 2, 1, 14}}},
+        {"an outline takes a row for each edge",
+         {{FRAME, 4, 4, 304, 168}, {BOX, 8, 8, 20, 8}, {BOX, 8, 160, 20, 8}, {BOX, 8, 172, 20, 8}},
+         {{0, 1, 22, 76}, {1, 2, 1, 5}, {20, 2, 1, 5}, {22, 2, 1, 5}}},
+        {"a list box shows the whole lines inside its border",
+         {{LIST, 8, 60, 100, 32}, {BOX, 36, 88, 36, 8}, {LIST, 152, 96, 64, 76}},
+         {{7, 2, 3, 25}, {11, 9, 1, 9}, {12, 38, 9, 16}}},
+        {"a vertical line runs from its top row to its last",
+         {{FRAME, 216, 52, 92, 2}, {FRAME, 216, 52, 1, 120}, {FRAME, 4, 4, 304, 168}},
+         {{6, 54, 1, 23}, {6, 54, 16, 1}, {0, 1, 22, 76}}},
+        {"taller controls take rows of 8 units, one at least",
+         {{BOX, 4, 176, 48, 16}, {BOX, 112, 156, 36, 12}, {BOX, 168, 8, 12, 4}},
+         {{22, 1, 2, 12}, {19, 28, 1, 9}, {1, 42, 1, 3}}},
+    };
+    for (const LayoutCase &c : cases) {
+        std::vector<CellRect> cells(c.items.size());
+        layoutDialog(c.items.data(), int(c.items.size()), 311, 194, cells.data());
+        for (size_t i = 0; i < cells.size(); ++i) {
+            const CellRect &want = c.cells[i], &got = cells[i];
+            EXPECT_TRUE(got == want) << c.name << ", item " << i << ": got " << got.row << ","
+                                     << got.col << " " << got.rows << "x" << got.cols;
+        }
+    }
+}
+
+// The real template, laid out by the layer as it creates the window.
+struct MainTemplate : testing::Test {
+    HWND dialog = nullptr;
+    void SetUp() override {
+        winlayer::resetLayer();
+        dialog = recording::createDialog();
+        ASSERT_NE(dialog, nullptr);
+    }
+    void TearDown() override { winlayer::resetLayer(); }
+    const winlayer::Window &control(size_t i) {
+        return *winlayer::findWindow(winlayer::findWindow(dialog)->children[i]);
+    }
+};
+
+bool overlaps(const CellRect &a, const CellRect &b) {
+    return a.row < b.row + b.rows && b.row < a.row + a.rows && a.col < b.col + b.cols &&
+           b.col < a.col + a.cols;
+}
+
+bool overlapsInUnits(const winlayer::Window &a, const winlayer::Window &b) {
+    return a.x < b.x + b.cx && b.x < a.x + a.cx && a.y < b.y + b.cy && b.y < a.y + a.cy;
+}
+
+bool isOutline(const winlayer::Window &w) {
+    return w.kind == winlayer::Kind::Static && (w.style & SS_TYPEMASK) == SS_ETCHEDFRAME &&
+           w.cx > 2 && w.cy > 2;
+}
+
+TEST_F(MainTemplate, EveryControlFitsAnEightyByTwentyFourTerminal) {
+    const CellRect &window = winlayer::findWindow(dialog)->cells;
+    EXPECT_TRUE((window == CellRect{0, 0, 24, 78})) << window.rows << "x" << window.cols;
+    for (size_t i = 0; i < 126; ++i) {
+        const CellRect &c = control(i).cells;
+        EXPECT_TRUE(c.row >= 0 && c.col >= 0 && c.row + c.rows <= 24 && c.col + c.cols <= 80)
+            << "control " << i + 1 << " (id " << control(i).id << ")";
+    }
+}
+
+TEST_F(MainTemplate, ControlsApartInDialogUnitsStayApartInCells) {
+    for (size_t i = 0; i < 126; ++i)
+        for (size_t j = i + 1; j < 126; ++j) {
+            const winlayer::Window &a = control(i), &b = control(j);
+            // The outer frame encloses the others; its edges are checked by the drawing.
+            if (isOutline(a) || isOutline(b) || overlapsInUnits(a, b))
+                continue;
+            EXPECT_FALSE(overlaps(a.cells, b.cells)) << "controls " << i + 1 << " (id " << a.id
+                                                     << ") and " << j + 1 << " (id " << b.id << ")";
+        }
+}
+
+TEST_F(MainTemplate, WhereTheMainControlsLand) {
+    const struct {
+        int id;
+        CellRect cells;
+    } rows[] = {
+        {IDC_EXIT, {22, 1, 2, 12}},
+        {IDC_DUMP, {19, 28, 1, 9}},
+        {IDC_PCI_REPORT, {22, 42, 2, 12}},
+        {IDC_UPDOWN, {22, 15, 2, 25}},
+        {IDC_MULTI_FUNCTION, {1, 42, 1, 3}},
+        {IDC_HEX_DUMP, {12, 38, 9, 16}},
+        {IDC_COMMAND_LIST, {7, 2, 3, 25}},
+        {IDC_STATUS_LIST, {7, 28, 3, 25}},
+        {IDC_VENDOR_NAME, {2, 14, 1, 62}},
+        {IDC_PROG_IF_NAME, {7, 55, 1, 21}},
+        {IDC_BASE_CLASS, {11, 70, 1, 6}},
+        {IDC_INTERRUPT_PIN, {20, 70, 1, 6}},
+        {IDC_TOTAL_DEVICES, {22, 70, 1, 6}},
+        {IDC_CURRENT_DEVICE, {23, 70, 1, 6}},
+        {IDC_BAR_ADDRESS_FIRST, {12, 9, 1, 9}},
+        {IDC_ROM_ADDRESS, {18, 9, 1, 9}},
+        {IDC_CIS_POINTER, {19, 9, 1, 9}},
+    };
+    for (const auto &r : rows) {
+        const CellRect &c = winlayer::findWindow(GetDlgItem(dialog, r.id))->cells;
+        EXPECT_TRUE(c == r.cells) << "id " << r.id << ": " << c.row << "," << c.col << " " << c.rows
+                                  << "x" << c.cols;
+    }
+}
+
+TEST(CellBuffer, SendsOnlyWhatChanged) {
+    RecordingDisplay display(3, 10);
+    CellBuffer buffer;
+    buffer.resize(3, 10);
+    buffer.fill({0, 0, 3, 10}, U' ', Role::Face);
+    const struct {
+        const char *name;
+        void (*change)(CellBuffer &);
+        int written;
+    } steps[] = {
+        {"everything at first", [](CellBuffer &) {}, 30},
+        {"nothing when nothing changed", [](CellBuffer &) {}, 0},
+        {"one cell", [](CellBuffer &b) { b.put(1, 4, U'x', Role::Face); }, 1},
+        {"the same again is no change", [](CellBuffer &b) { b.put(1, 4, U'x', Role::Face); }, 0},
+        {"a new role is a change", [](CellBuffer &b) { b.put(1, 4, U'x', Role::Sunken); }, 1},
+        {"a run of text", [](CellBuffer &b) { b.text(2, 0, "abc", 10, Role::Face); }, 3},
+        {"text clipped at maxCols",
+         [](CellBuffer &b) { b.text(0, 0, "0123456789", 4, Role::Face); }, 4},
+        {"writes outside are dropped", [](CellBuffer &b) { b.put(5, 20, U'x', Role::Face); }, 0},
+        {"after invalidate, everything", [](CellBuffer &b) { b.invalidate(); }, 30},
+        {"after resize, everything", [](CellBuffer &b) { b.resize(2, 5); }, 10},
+    };
+    for (const auto &s : steps) {
+        s.change(buffer);
+        EXPECT_EQ(buffer.writeChanges(display), s.written) << s.name;
+    }
+}
+
+TEST(CellBuffer, ShowsWindows1252AsUnicode) {
+    const struct {
+        unsigned char byte;
+        char32_t shown;
+    } rows[] = {{'A', U'A'},  {0x80, U'€'}, {0x81, U'\uFFFD'}, {0x99, U'™'},
+                {0xE9, U'é'}, {0x09, U'?'}, {0x7F, U'?'}};
+    for (const auto &r : rows)
+        EXPECT_EQ(unicodeFromAnsi(r.byte), r.shown) << int(r.byte);
+}
+
+TEST_F(MainTemplate, ARepaintSendsOnlyTheFieldThatChanged) {
+    RecordingDisplay display;
+    attachTerminal(&display, nullptr);
+    ShowWindow(dialog, SW_SHOW);
+    MSG msg;
+    PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE); // paints
+    EXPECT_EQ(display.cellsWritten, 80 * 24);
+    display.cellsWritten = 0;
+    SetDlgItemTextA(dialog, IDC_BIST, "80h");
+    PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);
+    EXPECT_EQ(display.cellsWritten, 3) << "the three new characters";
+    display.cellsWritten = 0;
+    PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);
+    EXPECT_EQ(display.cellsWritten, 0);
+    detachTerminal();
+}
+
+} // namespace

@@ -1,0 +1,164 @@
+// A display for tests: it keeps the cells it is sent as a screen that can be
+// read back as text, counts what it is sent, and plays a script of input.
+// When the script runs out, a waiting read gets Closed, as when the terminal
+// goes away.
+#pragma once
+
+#include "platform/display.h"
+#include "platform/win32.h"
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+class RecordingDisplay : public Display {
+  public:
+    explicit RecordingDisplay(int rows = 24, int cols = 80) { setSize(rows, cols); }
+
+    TerminalSize size() const override { return size_; }
+
+    void write(int row, int col, const Cell *cells, int count) override {
+        for (int i = 0; i < count; ++i)
+            if (row >= 0 && row < size_.rows && col + i >= 0 && col + i < size_.cols)
+                screen_[size_t(row) * size_t(size_.cols) + size_t(col + i)] = cells[i];
+        cellsWritten += count;
+    }
+
+    void setCursor(int row, int col, bool visible) override {
+        cursorRow = row;
+        cursorCol = col;
+        cursorVisible = visible;
+    }
+
+    void flush() override { ++flushes; }
+
+    bool readEvent(InputEvent &event, int timeoutMs) override {
+        while (!script_.empty() && script_.front().action) {
+            auto action = std::move(script_.front().action);
+            script_.pop_front();
+            action();
+        }
+        if (script_.empty()) {
+            if (timeoutMs == 0)
+                return false;
+            event.type = InputEvent::Type::Closed;
+            return true;
+        }
+        Step step = script_.front();
+        script_.pop_front();
+        if (step.event.type == InputEvent::Type::Resize)
+            setSize(step.rows, step.cols);
+        event = step.event;
+        return true;
+    }
+
+    // The script.
+    void key(unsigned vk, unsigned char character = 0, bool shift = false) {
+        InputEvent e;
+        e.key = vk;
+        e.character = character;
+        e.shift = shift;
+        push(e);
+    }
+    void type(const std::string &text) {
+        for (char c : text)
+            key(c == ' ' ? VK_SPACE : 0, static_cast<unsigned char>(c));
+    }
+    void alt(char c) {
+        InputEvent e;
+        e.character = static_cast<unsigned char>(c);
+        e.alt = true;
+        push(e);
+    }
+    void mouse(int row, int col, InputEvent::Button button = InputEvent::Button::Left) {
+        InputEvent e;
+        e.type = InputEvent::Type::Mouse;
+        e.button = button;
+        e.row = row;
+        e.col = col;
+        push(e);
+    }
+    void resize(int rows, int cols) {
+        InputEvent e;
+        e.type = InputEvent::Type::Resize;
+        script_.push_back({e, rows, cols, {}});
+    }
+    // Runs when the script gets here: a look at the screen while a box is up.
+    void then(std::function<void()> action) { script_.push_back({{}, 0, 0, std::move(action)}); }
+    bool scriptDone() const { return script_.empty(); }
+
+    // The screen, a line per row between bars so that trailing blanks show.
+    std::string text() const {
+        std::string out;
+        for (int r = 0; r < size_.rows; ++r) {
+            out += '|';
+            for (int c = 0; c < size_.cols; ++c)
+                appendUtf8(out, screen_[size_t(r) * size_t(size_.cols) + size_t(c)].ch);
+            out += "|\n";
+        }
+        return out;
+    }
+
+    // The role of each cell as a letter (a blank for a window's face).
+    std::string roles() const {
+        static const char LETTERS[] = ". dfCslbBFmhxXe";
+        static_assert(sizeof LETTERS - 1 == size_t(Role::ROLE_COUNT));
+        std::string out;
+        for (int r = 0; r < size_.rows; ++r) {
+            out += '|';
+            for (int c = 0; c < size_.cols; ++c)
+                out += LETTERS[int(screen_[size_t(r) * size_t(size_.cols) + size_t(c)].role)];
+            out += "|\n";
+        }
+        return out;
+    }
+
+    // The text of one row, without the bars.
+    std::string row(int r) const {
+        std::string out;
+        for (int c = 0; c < size_.cols; ++c)
+            appendUtf8(out, screen_[size_t(r) * size_t(size_.cols) + size_t(c)].ch);
+        return out;
+    }
+
+    const Cell &at(int r, int c) const {
+        return screen_[size_t(r) * size_t(size_.cols) + size_t(c)];
+    }
+
+    int cellsWritten = 0;
+    int flushes = 0;
+    int cursorRow = 0, cursorCol = 0;
+    bool cursorVisible = false;
+
+  private:
+    struct Step {
+        InputEvent event;
+        int rows, cols;
+        std::function<void()> action;
+    };
+
+    void push(const InputEvent &e) { script_.push_back({e, 0, 0, {}}); }
+
+    void setSize(int rows, int cols) {
+        size_ = {rows, cols};
+        screen_.assign(size_t(rows) * size_t(cols), Cell{U'?', Role::Desktop});
+    }
+
+    static void appendUtf8(std::string &out, char32_t c) {
+        if (c < 0x80) {
+            out += char(c);
+        } else if (c < 0x800) {
+            out += char(0xC0 | (c >> 6));
+            out += char(0x80 | (c & 0x3F));
+        } else {
+            out += char(0xE0 | (c >> 12));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        }
+    }
+
+    TerminalSize size_;
+    std::vector<Cell> screen_;
+    std::deque<Step> script_;
+};

@@ -1,0 +1,189 @@
+// The application's window as a terminal shows it, compared with golden
+// screens in tests/data (rewritten with LUMIVAR_REBASE=1 and reviewed as a
+// diff): the text of every cell, then a letter per cell for how it is drawn.
+#include "platform/terminal.h"
+#include "platform/win32_layer.h"
+#include "report/report.h"
+#include "ui/app_state.h"
+#include "ui/commands.h"
+#include "ui/file_chooser.h"
+#include "ui/main_dialog.h"
+#include "ui/resource.h"
+
+#include "golden.h"
+#include "recording_display.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+namespace {
+
+using testing_support::FakeSource;
+
+// The function of the report's worked example, and two more after it.
+ConfigHeader exampleHeader() {
+    ConfigHeader h{};
+    h.VendorId = 0x1234;
+    h.DeviceId = 0x5678;
+    h.Command = 0x0007;
+    h.Status = 0x0290;
+    h.RevisionId = 0x10;
+    h.BaseClass = 0x02;
+    h.CacheLineSize = 0x08;
+    h.LatencyTimer = 0x40;
+    h.Bar[0] = 0xFEBF0000;
+    h.Bar[1] = 0x0000E001;
+    h.SubsystemVendorId = 0x1234;
+    h.SubsystemId = 0x0001;
+    h.CapabilitiesPtr = 0xDC;
+    h.InterruptLine = 0x0B;
+    h.InterruptPin = 0x01;
+    h.MinGnt = 0x02;
+    h.MaxLat = 0x04;
+    return h;
+}
+
+const char NAMES[] = "V 1234 Lumivar Test Vendor\n"
+                     "D 5678 Test Ethernet Controller\n"
+                     "O 1234 Lumivar Test Vendor\n"
+                     "S 0001 Test Board\n"
+                     "D 9ABC Test Bridge\n";
+
+std::string picture(const RecordingDisplay &display) {
+    return display.text() + "\n" + display.roles();
+}
+
+struct Screens : testing::Test {
+    RecordingDisplay display;
+    FakeSource source;
+    HWND window = nullptr;
+    std::string folder = testing_support::tempPath("screens");
+    char previousFolder[512] = "";
+
+    void SetUp() override {
+        std::filesystem::create_directories(folder);
+        GetCurrentDirectoryA(sizeof previousFolder, previousFolder);
+        SetCurrentDirectoryA(folder.c_str());
+        testing_support::writeBytes("pcidevs.txt", NAMES);
+        source.add(0, makeSlot(9, 0), exampleHeader());
+        ConfigHeader bridge = testing_support::makeHeader(0x1234, 0x9ABC, 0x06040000);
+        bridge.HeaderType = 0x81;
+        source.add(0, makeSlot(30, 0), bridge);
+        source.add(0, makeSlot(30, 1), testing_support::makeHeader(0x1234, 0x9ABC, 0x06040000));
+        appChannel = ConfigChannel{};
+        appChannel.source = &source;
+        messageBoxHook = nullptr;
+        attachTerminal(&display, nullptr);
+    }
+    void TearDown() override {
+        if (window != nullptr)
+            DestroyWindow(window);
+        pump();
+        detachTerminal();
+        SetCurrentDirectoryA(previousFolder);
+        std::filesystem::remove_all(folder);
+    }
+    void open() {
+        window = createMainWindow(GetModuleHandleA(nullptr));
+        ASSERT_NE(window, nullptr);
+        ShowWindow(window, SW_SHOWDEFAULT);
+    }
+    // The application's loop while there is input; true when it quit.
+    bool pump() {
+        MSG msg;
+        bool quit = false;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT)
+                quit = true;
+            else if (window == nullptr || !IsDialogMessageA(window, &msg)) {
+                TranslateMessage(&msg);
+                DispatchMessageA(&msg);
+            }
+        }
+        return quit;
+    }
+};
+
+TEST_F(Screens, TheFirstDevice) {
+    open();
+    pump();
+    testing_support::expectGolden("screen-first-device.txt", picture(display));
+}
+
+TEST_F(Screens, SteppedToTheBridgeWithDumpFocused) {
+    open();
+    display.key(VK_RIGHT);
+    display.key(VK_TAB, '\t');
+    display.key(VK_TAB, '\t');
+    pump();
+    testing_support::expectGolden("screen-bridge-dump-focused.txt", picture(display));
+}
+
+TEST_F(Screens, AMessageOverTheWindow) {
+    open();
+    std::string shown;
+    display.then([&] { shown = picture(display); });
+    display.key(VK_RETURN, '\r');
+    EXPECT_EQ(MessageBoxA(window, "Unable to open 'C:\\reports\\pci-1.txt'", APP_TITLE, MB_OK),
+              IDOK);
+    testing_support::expectGolden("screen-message.txt", shown);
+}
+
+TEST_F(Screens, TheSavePromptAndItsOverwriteQuestion) {
+    open();
+    testing_support::writeBytes("pci-2.txt", "an older report\n");
+    char path[CHOOSER_PATH_SIZE] = "pci-2.txt";
+    OPENFILENAMEA request;
+    fillFileRequest(request, window, path, true);
+    std::string prompt, question;
+    display.then([&] { prompt = picture(display); });
+    display.key(VK_RETURN, '\r');
+    display.then([&] { question = picture(display); });
+    display.key(VK_ESCAPE, 0x1B); // no: back to the prompt
+    display.key(VK_ESCAPE, 0x1B); // and cancelled
+    EXPECT_FALSE(GetSaveFileNameA(&request));
+    testing_support::expectGolden("screen-save-prompt.txt", prompt);
+    testing_support::expectGolden("screen-overwrite-question.txt", question);
+}
+
+TEST_F(Screens, NoDeviceIsSaidBeforeTheWindowAppears) {
+    appChannel.source = nullptr;
+    std::string shown;
+    display.then([&] { shown = picture(display); });
+    display.key(VK_RETURN, '\r');
+    open();
+    testing_support::expectGolden("screen-no-device.txt", shown);
+    EXPECT_TRUE(pump()) << "the window closes itself";
+}
+
+TEST_F(Screens, ATerminalTooSmallSaysWhatItNeeds) {
+    display.resize(20, 60); // played first: the window never fits
+    open();
+    std::string small;
+    display.then([&] { small = picture(display); });
+    display.resize(24, 80);
+    pump();
+    testing_support::expectGolden("screen-too-small.txt", small);
+    EXPECT_NE(display.row(0).find("Lumivar V4.04 - PCI Spec V3.0"), std::string::npos)
+        << "the window is back once the terminal is large enough";
+}
+
+TEST_F(Screens, AMissingNameDatabaseIsAskedForBeforeTheWindowAppears) {
+    std::filesystem::remove("pcidevs.txt");
+    std::string shown;
+    display.then([&] { shown = display.text(); });
+    display.key(VK_ESCAPE, 0x1B);
+    open();
+    const std::string proposed = std::string(folder) + "/pcidevs.txt";
+    EXPECT_NE(shown.find(proposed.substr(0, 40)), std::string::npos) << shown;
+    EXPECT_EQ(shown.find("Vendor"), std::string::npos) << "the window is not shown yet";
+    pump();
+    char vendor[64] = "";
+    GetDlgItemTextA(window, IDC_VENDOR_NAME, vendor, sizeof vendor);
+    EXPECT_STREQ(vendor, "Unknown");
+}
+
+} // namespace
