@@ -36,7 +36,8 @@ void checkOutput(const char *data, size_t size, const PcidevsStats &stats) {
         }
         start += length + 1;
     }
-    check(records == stats.vendors + stats.devices + stats.subsystemVendors + stats.subsystems);
+    check(records == stats.vendors + stats.devices + stats.subsystemVendors + stats.subsystems +
+                         2 * stats.selfSubsystems);
 }
 
 } // namespace
