@@ -216,7 +216,7 @@ int runDialog(ConfigSource *source, const char *names) {
     }
     NcursesDisplay display;
     if (!display.start()) {
-        fprintf(stderr, "lumivar: cannot draw on this terminal (TERM=%s)\n",
+        fprintf(stderr, "lumivar: cannot draw on this terminal: TERM=%s is not known\n",
                 getenv("TERM") != nullptr ? getenv("TERM") : "");
         return EXIT_FAILED;
     }
@@ -249,13 +249,19 @@ int main(int argc, char **argv) {
     }
     for (const std::string &note : dump.notes())
         fprintf(stderr, "lumivar: %s\n", note.c_str());
-    if (dialog && isatty(STDOUT_FILENO) != 0) {
+    // The dialog needs a terminal for its keys and its screen.
+    const char *noTerminal = isatty(STDOUT_FILENO) == 0  ? "standard output"
+                             : isatty(STDIN_FILENO) == 0 ? "standard input"
+                                                         : nullptr;
+    if (dialog && noTerminal == nullptr) {
         closeChannel(channel);
         return runDialog(channel.source, o.names);
     }
     if (dialog)
-        fprintf(stderr, "lumivar: standard output is not a terminal, so the report of every "
-                        "function goes there instead of the dialog\n");
+        fprintf(stderr,
+                "lumivar: %s is not a terminal, so the report of every function goes to "
+                "standard output instead of the dialog\n",
+                noTerminal);
 
     static DeviceTable table;
     resetDeviceTable(table);

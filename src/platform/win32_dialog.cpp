@@ -13,10 +13,6 @@
 #include <cstring>
 #include <memory>
 
-namespace winlayer {
-const WindowClass *findClass(const char *name);
-}
-
 using namespace winlayer;
 
 namespace {
@@ -24,13 +20,6 @@ namespace {
 constexpr uint32_t CONTROL_BASE = WS_CHILD | WS_VISIBLE | WS_DISABLED | WS_TABSTOP;
 constexpr uint32_t DIALOG_STYLES =
     WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_SETFONT | WS_VISIBLE;
-
-bool sameName(const char *a, const char *b) {
-    for (; *a != '\0' && *b != '\0'; ++a, ++b)
-        if (tolower(static_cast<unsigned char>(*a)) != tolower(static_cast<unsigned char>(*b)))
-            return false;
-    return *a == *b;
-}
 
 // The kind of control a template item asks for; the layer stops on classes
 // and styles it does not draw, so that nothing is shown wrongly.

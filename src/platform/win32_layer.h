@@ -90,6 +90,12 @@ Window *findWindow(HWND handle);
 // A new window object; fails loudly when the table is full.
 Window &newWindow(Kind kind);
 
+// Class names match without regard to case, as Windows matches them.
+bool sameName(const char *a, const char *b);
+
+// A registered class by name; null if none.
+const WindowClass *findClass(const char *name);
+
 // Calls the window's procedure: the class procedure of a top-level window,
 // the control's own behaviour otherwise.
 LRESULT callProcedure(Window &window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -24,13 +24,6 @@ HWND handleOf(int slot, uint16_t generation) {
     return reinterpret_cast<HWND>((uintptr_t(generation) << 16) | uintptr_t(slot + 1));
 }
 
-bool sameName(const char *a, const char *b) {
-    for (; *a != '\0' && *b != '\0'; ++a, ++b)
-        if (tolower(static_cast<unsigned char>(*a)) != tolower(static_cast<unsigned char>(*b)))
-            return false;
-    return *a == *b;
-}
-
 // The fixed handles of things that exist once: the module, the arrow, the icon.
 HINSTANCE const MODULE = reinterpret_cast<HINSTANCE>(uintptr_t(0x400000));
 HCURSOR const ARROW = reinterpret_cast<HCURSOR>(uintptr_t(0x10003));
@@ -122,6 +115,20 @@ void setFocus(HWND control) {
         state->focus = control;
 }
 
+bool sameName(const char *a, const char *b) {
+    for (; *a != '\0' && *b != '\0'; ++a, ++b)
+        if (tolower(static_cast<unsigned char>(*a)) != tolower(static_cast<unsigned char>(*b)))
+            return false;
+    return *a == *b;
+}
+
+const WindowClass *findClass(const char *name) {
+    for (const WindowClass &c : state->classes)
+        if (c.used && sameName(c.name, name))
+            return &c;
+    return nullptr;
+}
+
 Window *dialogItem(Window &dialog, int id) {
     for (HWND child : dialog.children) {
         Window *w = findWindow(child);
@@ -161,15 +168,6 @@ ATOM WINAPI RegisterClassExA(const WNDCLASSEXA *wc) {
     c.atom = ATOM(0xC000 + free);
     return c.atom;
 }
-
-namespace winlayer {
-const WindowClass *findClass(const char *name) {
-    for (const WindowClass &c : layer().classes)
-        if (c.used && sameName(c.name, name))
-            return &c;
-    return nullptr;
-}
-} // namespace winlayer
 
 HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName) {
     if (moduleName != nullptr)
