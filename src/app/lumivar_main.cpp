@@ -37,8 +37,8 @@ const char HELP[] =
     "configuration space. It never writes to a device.\n"
     "\n"
     "Without --report or --save-dump it shows the dialog in this terminal; when\n"
-    "standard output is not a terminal it writes the report of every function\n"
-    "there instead.\n"
+    "standard input or output is not a terminal, it writes the report of every\n"
+    "function to standard output instead.\n"
     "\n"
     "  --from DUMP       read functions from a dump (lspci -xxx output) instead of\n"
     "                    /sys/bus/pci/devices (which needs root for all 256 bytes)\n"
@@ -240,20 +240,21 @@ int main(int argc, char **argv) {
     DumpSource dump(o.from != nullptr ? o.from : "");
     ConfigChannel channel;
     channel.source = o.from != nullptr ? static_cast<ConfigSource *>(&dump) : &sysfs;
-    // A dump that cannot be read is said here; this machine's own functions
-    // missing is said by the dialog, as the Windows program says it.
+    // The dialog needs a terminal for its keys and its screen.
     const bool dialog = o.report == nullptr && o.saveDump == nullptr;
-    if ((!dialog || o.from != nullptr) && !openChannel(channel)) {
+    const char *noTerminal = isatty(STDOUT_FILENO) == 0  ? "standard output"
+                             : isatty(STDIN_FILENO) == 0 ? "standard input"
+                                                         : nullptr;
+    const bool window = dialog && noTerminal == nullptr;
+    // A dump that cannot be read is said here; that this machine's functions
+    // cannot be read, the window says itself, as the Windows program does.
+    if ((!window || o.from != nullptr) && !openChannel(channel)) {
         fprintf(stderr, "lumivar: %s\n", channel.error);
         return EXIT_FAILED;
     }
     for (const std::string &note : dump.notes())
         fprintf(stderr, "lumivar: %s\n", note.c_str());
-    // The dialog needs a terminal for its keys and its screen.
-    const char *noTerminal = isatty(STDOUT_FILENO) == 0  ? "standard output"
-                             : isatty(STDIN_FILENO) == 0 ? "standard input"
-                                                         : nullptr;
-    if (dialog && noTerminal == nullptr) {
+    if (window) {
         closeChannel(channel);
         return runDialog(channel.source, o.names);
     }
