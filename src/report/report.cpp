@@ -43,9 +43,9 @@ void reportFileName(char *path, size_t size, const char *directory, uint16_t ind
                     uint16_t count) {
     char name[32];
     if (reportsOneDevice(index, count))
-        snprintf(name, sizeof name, "\\pci-%d.txt", index + 1);
+        snprintf(name, sizeof name, "%cpci-%d.txt", PATH_SEPARATOR, index + 1);
     else
-        snprintf(name, sizeof name, "\\pci-info.txt");
+        snprintf(name, sizeof name, "%cpci-info.txt", PATH_SEPARATOR);
     if (strlen(directory) + strlen(name) >= size)
         directory = "";
     snprintf(path, size, "%s%s", directory, name);

@@ -11,6 +11,13 @@
 
 extern const char APP_TITLE[];
 
+// Between a folder and a file name in the paths this system's users type.
+#ifdef _WIN32
+constexpr char PATH_SEPARATOR = '\\';
+#else
+constexpr char PATH_SEPARATOR = '/';
+#endif
+
 struct ReportTime {
     int hour, minute, second;
     int month, day, year;
@@ -21,9 +28,10 @@ inline bool reportsOneDevice(uint16_t index, uint16_t count) {
     return index < count;
 }
 
-// The file a report is proposed under: "\pci-N.txt" (N = index + 1) or
-// "\pci-info.txt" appended to directory. A directory too long to fit with the
-// name is dropped, leaving the bare name with its backslash; never overruns.
+// The file a report is proposed under: "pci-N.txt" (N = index + 1) or
+// "pci-info.txt" appended to directory with PATH_SEPARATOR. A directory too
+// long to fit with the name is dropped, leaving the bare name with its
+// separator; never overruns.
 void reportFileName(char *path, size_t size, const char *directory, uint16_t index, uint16_t count);
 
 // Writes the heading and the block of function index (or of every function

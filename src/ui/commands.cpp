@@ -11,12 +11,7 @@ namespace {
 
 constexpr int PATH_SIZE = 256;
 
-// pcidevs.txt in a directory, with the separator of this system's paths.
-#ifdef _WIN32
-const char NAME_DATABASE_FILE[] = "\\pcidevs.txt";
-#else
-const char NAME_DATABASE_FILE[] = "/pcidevs.txt";
-#endif
+const char NAME_DATABASE_FILE[] = "pcidevs.txt";
 
 char nameDatabasePath[PATH_SIZE] = ""; // empty: pcidevs.txt in the current directory
 
@@ -61,11 +56,12 @@ int loadNameDatabase(HWND owner) {
     if (nameDatabasePath[0] != '\0') {
         snprintf(path, sizeof path, "%s", nameDatabasePath);
         stream = openTextFile(path, "rt");
-    } else if (directory[0] != '\0' && snprintf(path, sizeof path, "%s%s", directory,
-                                                NAME_DATABASE_FILE) < int(sizeof path)) {
+    } else if (directory[0] != '\0' &&
+               snprintf(path, sizeof path, "%s%c%s", directory, PATH_SEPARATOR,
+                        NAME_DATABASE_FILE) < int(sizeof path)) {
         stream = openTextFile(path, "rt");
     } else { // a directory too long for the name goes straight to the chooser
-        snprintf(path, sizeof path, "%s", NAME_DATABASE_FILE);
+        snprintf(path, sizeof path, "%c%s", PATH_SEPARATOR, NAME_DATABASE_FILE);
     }
     if (stream == nullptr)
         stream = FileChooser(owner, "rt", path, nullptr);

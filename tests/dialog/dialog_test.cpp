@@ -376,7 +376,7 @@ TEST_F(DialogTest, ReportButtonsWriteTheConfirmedFile) {
     SendMessageA(window, WM_COMMAND, IDC_DUMP, 0);
     EXPECT_TRUE(lastSave);
     EXPECT_EQ(lastRequest.Flags, DWORD(OFN_OVERWRITEPROMPT));
-    EXPECT_EQ(lastProposed.substr(lastProposed.size() - 10), "\\pci-1.txt");
+    EXPECT_EQ(lastProposed.substr(lastProposed.size() - 10), SEPARATOR + "pci-1.txt");
     std::string report = testing_support::readBytes(answer);
     std::string unix;
     for (char c : report)
@@ -393,7 +393,7 @@ TEST_F(DialogTest, ReportButtonsWriteTheConfirmedFile) {
     EXPECT_NE(report.find("\r\n"), std::string::npos) << "text mode on disk";
 
     SendMessageA(window, WM_COMMAND, IDC_PCI_REPORT, 0);
-    EXPECT_EQ(lastProposed.substr(lastProposed.size() - 13), "\\pci-info.txt");
+    EXPECT_EQ(lastProposed.substr(lastProposed.size() - 13), SEPARATOR + "pci-info.txt");
     report = testing_support::readBytes(answer);
     EXPECT_NE(report.find("9999h  Device ID"), std::string::npos);
     EXPECT_NE(report.find("5678h  Device ID"), std::string::npos);

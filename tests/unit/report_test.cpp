@@ -205,26 +205,30 @@ TEST(ReportBlock, FieldRules) {
 }
 
 TEST(ReportFileName, ProposedNamesAndLongDirectories) {
+    const std::string sep(1, PATH_SEPARATOR);
     const std::string longDir(300, 'd');
     const struct {
         std::string directory;
         uint16_t index, count;
-        size_t size;
         std::string path;
     } cases[] = {
-        {"C:\\work", 2, 5, 256, "C:\\work\\pci-3.txt"},
-        {"C:\\work", 5, 5, 256, "C:\\work\\pci-info.txt"},
-        {"C:\\", 0, 1, 256, "C:\\\\pci-1.txt"},
-        {"C:\\work", 0, 0, 256, "C:\\work\\pci-info.txt"},
-        {"/tmp", 31, 32, 256, "/tmp\\pci-32.txt"},
-        {longDir, 0, 1, 256, "\\pci-1.txt"},
-        {std::string(242, 'd'), 0, 1, 256, std::string(242, 'd') + "\\pci-1.txt"},
-        {std::string(246, 'd'), 0, 1, 256, "\\pci-1.txt"},
-        {std::string(245, 'd'), 0, 1, 256, std::string(245, 'd') + "\\pci-1.txt"},
+        {"C:\\work", 2, 5, "C:\\work" + sep + "pci-3.txt"},
+        {"C:\\work", 5, 5, "C:\\work" + sep + "pci-info.txt"},
+        // The separator goes in even after a root's own.
+        {"C:\\", 0, 1, "C:\\" + sep + "pci-1.txt"},
+        {"/", 0, 1, "/" + sep + "pci-1.txt"},
+        {"C:\\work", 0, 0, "C:\\work" + sep + "pci-info.txt"},
+        {"/tmp", 31, 32, "/tmp" + sep + "pci-32.txt"},
+        {longDir, 0, 1, sep + "pci-1.txt"},
+        {std::string(245, 'd'), 0, 1, std::string(245, 'd') + sep + "pci-1.txt"},
+        {std::string(246, 'd'), 0, 1, sep + "pci-1.txt"},
+        {std::string(242, 'd'), 0, 1, std::string(242, 'd') + sep + "pci-1.txt"},
+        {std::string(242, 'd'), 4, 5, std::string(242, 'd') + sep + "pci-5.txt"},
+        {std::string(243, 'd'), 5, 5, sep + "pci-info.txt"},
     };
     for (const auto &c : cases) {
         char path[256];
-        reportFileName(path, c.size, c.directory.c_str(), c.index, c.count);
+        reportFileName(path, sizeof path, c.directory.c_str(), c.index, c.count);
         EXPECT_EQ(std::string(path), c.path) << c.directory.size() << " " << c.index;
     }
 }
