@@ -1,0 +1,205 @@
+/* winspect: looks at the windows of a running Wine session from the inside,
+ * for the end-to-end test that drives lumivar.exe with xdotool. It only reads
+ * and never sends input: every key and click comes from the X server.
+ *
+ *   winspect top CLASS          visible top-level windows of CLASS, one per
+ *                               line: HWND XID PID TID CAPTION
+ *   winspect owned HWND CLASS   the same, for windows owned by HWND
+ *   winspect text HWND [ID]     the text of HWND, or of its child ID
+ *   winspect statics HWND       the text of each STATIC child, one per line
+ *   winspect rect HWND [ID]     screen rectangle of HWND or of its child ID:
+ *                               LEFT TOP RIGHT BOTTOM
+ *   winspect closebox HWND      a screen point on HWND's close box: X Y
+ *   winspect idle HWND          exits 0 once HWND's thread answers a message
+ *   winspect visible HWND       exits 0 while HWND is a visible window
+ *   winspect active HWND        exits 0 while HWND is the foreground window
+ *
+ * Handles are written and read in hexadecimal (0x...). A newline inside a
+ * text is written as the two characters \n, so that one text is one line.
+ * Exit status: 0 done, 1 not found or no answer, 2 usage.
+ */
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#define ANSWER_MS 5000
+
+static HWND parse_hwnd(const char *text) {
+    return (HWND)(ULONG_PTR)strtoull(text, NULL, 0);
+}
+
+/* The X window under a top-level window, as Wine's X11 driver records it. */
+static unsigned long x_window(HWND hwnd) {
+    return (unsigned long)(ULONG_PTR)GetPropA(hwnd, "__wine_x11_whole_window");
+}
+
+/* WM_GETTEXT rather than GetWindowText: for another process's edit control
+ * only the message returns what it holds now. */
+static int window_text(HWND hwnd, char *text, int size) {
+    DWORD_PTR length = 0;
+    text[0] = '\0';
+    if (!SendMessageTimeoutA(hwnd, WM_GETTEXT, (WPARAM)size, (LPARAM)text, SMTO_ABORTIFHUNG,
+                             ANSWER_MS, &length))
+        return 0;
+    text[size - 1] = '\0';
+    return 1;
+}
+
+static void print_line(const char *text) {
+    for (const char *c = text; *c != '\0'; ++c) {
+        if (*c == '\n')
+            fputs("\\n", stdout);
+        else if (*c != '\r')
+            putchar(*c);
+    }
+    putchar('\n');
+}
+
+struct top_query {
+    const char *class_name;
+    HWND owner; /* NULL: any top-level window */
+    int found;
+};
+
+static BOOL CALLBACK list_top(HWND hwnd, LPARAM param) {
+    struct top_query *query = (struct top_query *)param;
+    char class_name[256], caption[512];
+    DWORD pid = 0, tid;
+    if (!IsWindowVisible(hwnd) || !GetClassNameA(hwnd, class_name, sizeof class_name))
+        return TRUE;
+    if (lstrcmpiA(class_name, query->class_name) != 0)
+        return TRUE;
+    if (query->owner != NULL && GetWindow(hwnd, GW_OWNER) != query->owner)
+        return TRUE;
+    tid = GetWindowThreadProcessId(hwnd, &pid);
+    window_text(hwnd, caption, sizeof caption);
+    printf("0x%llx 0x%lx %lu %lu ", (unsigned long long)(ULONG_PTR)hwnd, x_window(hwnd),
+           (unsigned long)pid, (unsigned long)tid);
+    print_line(caption);
+    query->found = 1;
+    return TRUE;
+}
+
+static BOOL CALLBACK list_statics(HWND hwnd, LPARAM param) {
+    char class_name[64], text[1024];
+    if (GetClassNameA(hwnd, class_name, sizeof class_name) &&
+        lstrcmpiA(class_name, "Static") == 0 && window_text(hwnd, text, sizeof text) &&
+        text[0] != '\0') {
+        print_line(text);
+        *(int *)param = 1;
+    }
+    return TRUE;
+}
+
+static HWND target(int argc, char **argv) {
+    HWND hwnd = parse_hwnd(argv[2]);
+    if (argc > 3)
+        hwnd = GetDlgItem(hwnd, atoi(argv[3]));
+    return IsWindow(hwnd) ? hwnd : NULL;
+}
+
+/* Asks the window itself which part of it lies under each point of the top
+ * band of its frame, from the right; the close box is the first HTCLOSE. */
+static int close_box(HWND hwnd) {
+    RECT r;
+    int left = -1, right = -1, top = -1, bottom = -1;
+    if (!GetWindowRect(hwnd, &r))
+        return 0;
+    /* Every second pixel is fine enough for a box of a dozen pixels. */
+    for (int y = r.top; y < r.top + 48 && y < r.bottom; y += 2) {
+        for (int x = r.right - 1; x >= r.right - 80 && x >= r.left; x -= 2) {
+            DWORD_PTR hit = 0;
+            if (!SendMessageTimeoutA(hwnd, WM_NCHITTEST, 0, MAKELPARAM(x, y), SMTO_ABORTIFHUNG,
+                                     ANSWER_MS, &hit))
+                return 0;
+            if (hit != HTCLOSE)
+                continue;
+            if (left < 0 || x < left)
+                left = x;
+            if (x > right)
+                right = x;
+            if (top < 0)
+                top = y;
+            bottom = y;
+        }
+    }
+    if (left < 0)
+        return 0;
+    printf("%d %d\n", (left + right) / 2, (top + bottom) / 2);
+    return 1;
+}
+
+static int usage(void) {
+    fputs("usage: winspect top CLASS | owned HWND CLASS | text HWND [ID] | statics HWND |\n"
+          "       rect HWND [ID] | closebox HWND | idle HWND | visible HWND | active HWND\n",
+          stderr);
+    return 2;
+}
+
+int main(int argc, char **argv) {
+    _setmode(_fileno(stdout), _O_BINARY);
+    if (argc < 3)
+        return usage();
+    const char *command = argv[1];
+    if (strcmp(command, "top") == 0 || strcmp(command, "owned") == 0) {
+        struct top_query query = {argv[2], NULL, 0};
+        if (strcmp(command, "owned") == 0) {
+            if (argc < 4)
+                return usage();
+            query.owner = parse_hwnd(argv[2]);
+            query.class_name = argv[3];
+        }
+        EnumWindows(list_top, (LPARAM)&query);
+        return query.found ? 0 : 1;
+    }
+    if (strcmp(command, "text") == 0) {
+        char text[1024];
+        HWND hwnd = target(argc, argv);
+        if (hwnd == NULL || !window_text(hwnd, text, sizeof text))
+            return 1;
+        print_line(text);
+        return 0;
+    }
+    if (strcmp(command, "statics") == 0) {
+        int found = 0;
+        HWND hwnd = target(argc, argv);
+        if (hwnd == NULL)
+            return 1;
+        EnumChildWindows(hwnd, list_statics, (LPARAM)&found);
+        return found ? 0 : 1;
+    }
+    if (strcmp(command, "rect") == 0) {
+        RECT r;
+        HWND hwnd = target(argc, argv);
+        if (hwnd == NULL || !GetWindowRect(hwnd, &r))
+            return 1;
+        printf("%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+        return 0;
+    }
+    if (strcmp(command, "closebox") == 0) {
+        HWND hwnd = target(argc, argv);
+        return hwnd != NULL && close_box(hwnd) ? 0 : 1;
+    }
+    if (strcmp(command, "idle") == 0) {
+        DWORD_PTR ignored;
+        HWND hwnd = target(argc, argv);
+        if (hwnd == NULL)
+            return 1;
+        if (!SendMessageTimeoutA(hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, ANSWER_MS, &ignored))
+            return 1;
+        return 0;
+    }
+    if (strcmp(command, "visible") == 0) {
+        HWND hwnd = target(argc, argv);
+        return hwnd != NULL && IsWindowVisible(hwnd) ? 0 : 1;
+    }
+    if (strcmp(command, "active") == 0) {
+        HWND hwnd = target(argc, argv);
+        return hwnd != NULL && GetForegroundWindow() == hwnd ? 0 : 1;
+    }
+    return usage();
+}
