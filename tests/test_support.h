@@ -57,6 +57,32 @@ inline ConfigHeader makeHeader(uint16_t vendor, uint16_t device, uint32_t classC
     return h;
 }
 
+// The example network controller of the report tests (the function of
+// tests/data/worked-example.dump): placeholder identifiers 1234h/5678h.
+inline ConfigHeader exampleHeader() {
+    ConfigHeader h{};
+    h.VendorId = 0x1234;
+    h.DeviceId = 0x5678;
+    h.Command = 0x0007;
+    h.Status = 0x0290;
+    h.RevisionId = 0x10;
+    h.BaseClass = 0x02;
+    h.CacheLineSize = 0x08;
+    h.LatencyTimer = 0x40;
+    h.Bar[0] = 0xFEBF0000;
+    h.Bar[1] = 0x0000E001;
+    h.SubsystemVendorId = 0x1234;
+    h.SubsystemId = 0x0001;
+    h.CapabilitiesPtr = 0xDC;
+    h.InterruptLine = 0x0B;
+    h.InterruptPin = 0x01;
+    h.MinGnt = 0x02;
+    h.MaxLat = 0x04;
+    const uint8_t capability[] = {0x01, 0x00, 0x02, 0x06};
+    std::memcpy(h.bytes() + 0xDC, capability, 4);
+    return h;
+}
+
 // A source that answers for the functions it was given and counts reads.
 class FakeSource : public ConfigSource {
   public:

@@ -10,6 +10,8 @@
 
 namespace {
 
+using testing_support::exampleHeader;
+
 using testing_support::capture;
 using testing_support::FakeSource;
 
@@ -20,31 +22,6 @@ class CountingFailures : public ReadFailureHandler {
 };
 
 const ReportTime EXAMPLE_TIME = {9, 5, 3, 12, 5, 2026};
-
-// The example network controller: bus 0, device 9, function 0.
-ConfigHeader exampleHeader() {
-    ConfigHeader h{};
-    h.VendorId = 0x1234;
-    h.DeviceId = 0x5678;
-    h.Command = 0x0007;
-    h.Status = 0x0290;
-    h.RevisionId = 0x10;
-    h.BaseClass = 0x02;
-    h.CacheLineSize = 0x08;
-    h.LatencyTimer = 0x40;
-    h.Bar[0] = 0xFEBF0000;
-    h.Bar[1] = 0x0000E001;
-    h.SubsystemVendorId = 0x1234;
-    h.SubsystemId = 0x0001;
-    h.CapabilitiesPtr = 0xDC;
-    h.InterruptLine = 0x0B;
-    h.InterruptPin = 0x01;
-    h.MinGnt = 0x02;
-    h.MaxLat = 0x04;
-    const uint8_t capability[] = {0x01, 0x00, 0x02, 0x06};
-    memcpy(h.bytes() + 0xDC, capability, 4);
-    return h;
-}
 
 DeviceRecord recordFor(unsigned bus, uint8_t slot, const ConfigHeader &h) {
     DeviceRecord r{};
