@@ -21,30 +21,8 @@
 
 namespace {
 
+using testing_support::exampleHeader;
 using testing_support::FakeSource;
-
-// The function of the report's worked example, and two more after it.
-ConfigHeader exampleHeader() {
-    ConfigHeader h{};
-    h.VendorId = 0x1234;
-    h.DeviceId = 0x5678;
-    h.Command = 0x0007;
-    h.Status = 0x0290;
-    h.RevisionId = 0x10;
-    h.BaseClass = 0x02;
-    h.CacheLineSize = 0x08;
-    h.LatencyTimer = 0x40;
-    h.Bar[0] = 0xFEBF0000;
-    h.Bar[1] = 0x0000E001;
-    h.SubsystemVendorId = 0x1234;
-    h.SubsystemId = 0x0001;
-    h.CapabilitiesPtr = 0xDC;
-    h.InterruptLine = 0x0B;
-    h.InterruptPin = 0x01;
-    h.MinGnt = 0x02;
-    h.MaxLat = 0x04;
-    return h;
-}
 
 const char NAMES[] = "V 1234 Lumivar Test Vendor\n"
                      "D 5678 Test Ethernet Controller\n"
