@@ -26,6 +26,16 @@ void writeLine(FILE *stream, const char *format, ...) {
     fputs(line, stream);
 }
 
+// A byte that only means something when set: its value and what it stands
+// for, or at 0 the fixed line with the bare label.
+void writeScaledByte(FILE *stream, uint8_t raw, const char *label, unsigned value,
+                     const char *unit) {
+    if (raw != 0)
+        writeLine(stream, "       %02Xh  %-16s%u %s\n", raw, label, value, unit);
+    else
+        writeLine(stream, "       00h  %s\n", label);
+}
+
 void writeBarLine(FILE *stream, int index, uint32_t raw) {
     const BarInfo b = decodeBar(raw);
     const bool memory = b.present && !b.isIo;
@@ -83,16 +93,9 @@ void writeFunctionBlock(FILE *stream, const DeviceRecord &r, const ConfigHeader 
     writeLine(stream, "       %02Xh  Prog Interface  %s\n", h.ProgIf, r.progIfName);
     writeLine(stream, "       %02Xh  Sub Class       %s\n", h.SubClass, r.subClassName);
     writeLine(stream, "       %02Xh  Base Class      %s\n\n", h.BaseClass, r.className);
-    if (h.CacheLineSize != 0)
-        writeLine(stream, "       %02Xh  Cache Size      %u bytes\n", h.CacheLineSize,
-                  cacheLineBytes(h.CacheLineSize));
-    else
-        writeLine(stream, "       00h  Cache Size\n");
-    if (h.LatencyTimer != 0)
-        writeLine(stream, "       %02Xh  Latency Timer   %u PCI clocks\n", h.LatencyTimer,
-                  unsigned(h.LatencyTimer));
-    else
-        writeLine(stream, "       00h  Latency Timer\n");
+    writeScaledByte(stream, h.CacheLineSize, "Cache Size", cacheLineBytes(h.CacheLineSize),
+                    "bytes");
+    writeScaledByte(stream, h.LatencyTimer, "Latency Timer", h.LatencyTimer, "PCI clocks");
     writeLine(stream, "       %02Xh  BIST\n", h.Bist);
     writeLine(stream, "       %02Xh  Header Type     %s\n\n", h.HeaderType,
               functionRoleText(h.HeaderType, r.slot));
@@ -116,16 +119,8 @@ void writeFunctionBlock(FILE *stream, const DeviceRecord &r, const ConfigHeader 
         writeLine(stream, "       00h  Interrupt Line\n");
         writeLine(stream, "       00h  Interrupt Pin\n");
     }
-    if (h.MaxLat != 0)
-        writeLine(stream, "       %02Xh  Max Latency     %u nanoseconds\n", h.MaxLat,
-                  latencyNs(h.MaxLat));
-    else
-        writeLine(stream, "       00h  Max Latency\n");
-    if (h.MinGnt != 0)
-        writeLine(stream, "       %02Xh  Minimum Grant   %u nanoseconds\n", h.MinGnt,
-                  latencyNs(h.MinGnt));
-    else
-        writeLine(stream, "       00h  Minimum Grant\n");
+    writeScaledByte(stream, h.MaxLat, "Max Latency", latencyNs(h.MaxLat), "nanoseconds");
+    writeScaledByte(stream, h.MinGnt, "Minimum Grant", latencyNs(h.MinGnt), "nanoseconds");
     fputs("\nHex Dump (Standard PCI Header)\n\n", stream);
     writeHexDumpLines(stream, 0, 64, h.bytes());
     fputs("\nHex Dump (Extended Space, Not Always Implemented)\n\n", stream);
