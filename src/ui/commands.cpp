@@ -84,7 +84,8 @@ int writeReport(HWND owner, uint16_t index) {
     MessageBoxFailures failures(owner);
     writeReportText(stream, appChannel, appTable, index, localReportTime(), failures);
     // A full disk or a vanished share must not pass for a written report.
-    const bool written = ferror(stream) == 0;
+    // Flush first: some C runtimes' fclose does not report a failed flush.
+    const bool written = fflush(stream) == 0 && ferror(stream) == 0;
     if (fclose(stream) != 0 || !written) {
         char text[PATH_SIZE + 32];
         snprintf(text, sizeof text, "Unable to write '%s'", chosen);

@@ -390,6 +390,21 @@ TEST_F(DialogTest, UnwritableChoiceIsReported) {
     EXPECT_EQ(shownMessages[0], "Unable to open '" + answer + "'");
 }
 
+// A file that opens but takes no bytes: the host's full device (Wine maps Z:
+// to the host's root).
+TEST_F(DialogTest, FailedWriteIsReportedNotTakenForAReport) {
+    source.add(0, 0, exampleHeader());
+    open();
+#ifdef _WIN32
+    answer = "Z:\\dev\\full";
+#else
+    answer = "/dev/full";
+#endif
+    SendMessageA(window, WM_COMMAND, IDC_PCI_REPORT, 0);
+    ASSERT_EQ(shownMessages.size(), 1u);
+    EXPECT_EQ(shownMessages[0], "Unable to write '" + answer + "'");
+}
+
 TEST_F(DialogTest, ExitAndCloseEndTheLoopAndCloseTheChannelOnce) {
     const int messages[] = {WM_COMMAND, WM_CLOSE};
     for (int message : messages) {
