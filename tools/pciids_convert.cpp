@@ -1,4 +1,5 @@
 #include "pciids_convert.h"
+#include "access/hex_digit.h"
 
 #include <algorithm>
 #include <array>
@@ -32,16 +33,6 @@ bool isBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // Four hex digits at the start of `text`, followed by a blank or tab; the
 // id and the rest after the digits, or false.
 bool takeId(std::string_view &text, uint16_t &id) {
@@ -49,7 +40,7 @@ bool takeId(std::string_view &text, uint16_t &id) {
         return false;
     unsigned value = 0;
     for (size_t i = 0; i < 4; ++i) {
-        const int d = hexValue(text[i]);
+        const int d = hexDigitValue(text[i]);
         if (d < 0)
             return false;
         value = value * 16 + unsigned(d);

@@ -1,4 +1,5 @@
 #include "access/dump_parser.h"
+#include "access/hex_digit.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -6,23 +7,13 @@
 
 namespace {
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // Reads exactly `digits` hex digits at text[pos]; -1 if they are not there.
 long hexField(const char *text, size_t length, size_t pos, int digits) {
     if (pos + size_t(digits) > length)
         return -1;
     long value = 0;
     for (int i = 0; i < digits; ++i) {
-        const int d = hexValue(text[pos + size_t(i)]);
+        const int d = hexDigitValue(text[pos + size_t(i)]);
         if (d < 0)
             return -1;
         value = value * 16 + d;
@@ -39,7 +30,7 @@ bool parseHeaderLine(const char *text, size_t length, HeaderLine &h) {
     size_t pos = 0;
     h.domain = 0;
     size_t run = 0;
-    while (run < length && hexValue(text[run]) >= 0)
+    while (run < length && hexDigitValue(text[run]) >= 0)
         ++run;
     if (run >= 4 && run <= 8 && run < length && text[run] == ':') {
         h.domain = hexField(text, length, 0, int(run));
@@ -60,7 +51,7 @@ bool parseHeaderLine(const char *text, size_t length, HeaderLine &h) {
 // A hex line starts with an offset of hex digits and a colon.
 bool looksLikeHexLine(const char *text, size_t length) {
     size_t run = 0;
-    while (run < length && hexValue(text[run]) >= 0)
+    while (run < length && hexDigitValue(text[run]) >= 0)
         ++run;
     return run > 0 && run < length && text[run] == ':';
 }
@@ -112,7 +103,7 @@ bool DumpParser::parseHexLine(const char *text, size_t length) {
     size_t pos = 0;
     long offset = 0;
     while (text[pos] != ':') {
-        offset = offset * 16 + hexValue(text[pos]);
+        offset = offset * 16 + hexDigitValue(text[pos]);
         if (offset >= DUMP_MAX_OFFSET)
             return fail(line_, "malformed hex line: offset beyond %Xh", DUMP_MAX_OFFSET - 1);
         ++pos;
