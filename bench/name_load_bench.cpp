@@ -1,7 +1,7 @@
 // Throughput of the name database loader on the full generated pcidevs.txt,
 // with a table of 32 stored functions, as at start-up on a large machine.
-#include "naming/name_database.h"
-#include "platform/text_file.h"
+#include "base/text_file.h"
+#include "scan/device_table.h"
 
 #include <benchmark/benchmark.h>
 

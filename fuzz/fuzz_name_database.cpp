@@ -1,6 +1,7 @@
 // Any bytes as a name database: the loader must neither crash nor read past
 // a line, and every name it stores stays a NUL-terminated text of <= 79 chars.
 #include "naming/name_database.h"
+#include "scan/device_table.h"
 
 #include <cstdio>
 #include <cstdlib>

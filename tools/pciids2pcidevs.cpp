@@ -7,8 +7,8 @@
 // the format are skipped with a warning "INPUT:LINE: warning: ..." on stderr;
 // --strict makes any of them fatal. Exit status: 0 written, 1 failed (nothing
 // is left at OUTPUT), 2 usage.
+#include "base/text_file.h"
 #include "pciids_convert.h"
-#include "platform/text_file.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,5 +1,5 @@
 #include "pciids_convert.h"
-#include "access/hex_digit.h"
+#include "base/hex_digit.h"
 
 #include <algorithm>
 #include <array>

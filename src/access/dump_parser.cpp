@@ -1,5 +1,5 @@
 #include "access/dump_parser.h"
-#include "access/hex_digit.h"
+#include "base/hex_digit.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -1,9 +1,7 @@
-// Configuration space from a saved dump in the lspci -xxx text format, and
-// the writer of that format.
+// Configuration space from a saved dump in the lspci -xxx text format.
 #pragma once
 
 #include "access/config_source.h"
-#include "access/device_table.h"
 #include "access/dump_parser.h"
 
 #include <cstdio>
@@ -29,11 +27,3 @@ class DumpSource : public ConfigSource, private DumpSink {
     std::vector<DumpFunction> functions_; // sorted by bus, then slot
     std::vector<std::string> notes_;
 };
-
-// Writes every function of the table that can be read, in the lspci -xxx
-// format: "BB:DD.F names", 16 lines of 16 bytes, a blank line.
-void saveDump(FILE *out, ConfigChannel &channel, const DeviceTable &table,
-              ReadFailureHandler &failures);
-
-// One function's block of the dump.
-void writeDumpFunction(FILE *out, const DeviceRecord &record, const uint8_t *bytes);

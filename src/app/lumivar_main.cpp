@@ -2,16 +2,17 @@
 // by the Win32 layer, and the headless report and dump commands. Without a
 // command and without a terminal to draw on, the report of every function
 // goes to standard output.
-#include "access/device_table.h"
 #include "access/dump_source.h"
 #include "access/sysfs_source.h"
+#include "base/text_file.h"
 #include "naming/name_database.h"
-#include "platform/ncurses_display.h"
-#include "platform/terminal.h"
-#include "platform/text_file.h"
+#include "report/dump_writer.h"
 #include "report/report.h"
+#include "scan/device_table.h"
+#include "term/ncurses_display.h"
 #include "ui/commands.h"
 #include "ui/main_dialog.h"
+#include "win32/terminal.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -38,7 +38,7 @@ struct LastMatched {
     bool valid[NAME_KINDS];
 };
 
-bool namesRecord(const DeviceRecord &r, const TagInfo &tag, uint32_t number,
+bool namesRecord(const FunctionNames &r, const TagInfo &tag, uint32_t number,
                  const LastMatched &last) {
     for (int j = 0; j < tag.level; ++j)
         if (!last.valid[j] || r.ids[j] != last.number[j])
@@ -92,7 +92,7 @@ uint32_t parseNumber(unsigned base, const char *text) {
     }
 }
 
-void loadNameDatabaseFrom(FILE *stream, DeviceTable &table) {
+void loadNameDatabaseFrom(FILE *stream, FunctionNames *const *functions, int count) {
     int depth = 0;
     LastMatched last{};
     char line[LINE_SIZE];
@@ -111,8 +111,8 @@ void loadNameDatabaseFrom(FILE *stream, DeviceTable &table) {
         last.valid[tag.kind] = false;
         const char *name = nullptr;
         size_t length = 0;
-        for (int i = 0; i < table.count; ++i) {
-            DeviceRecord &r = table.records[i];
+        for (int i = 0; i < count; ++i) {
+            FunctionNames &r = *functions[i];
             if (!namesRecord(r, tag, number, last))
                 continue;
             if (name == nullptr) {
@@ -125,8 +125,8 @@ void loadNameDatabaseFrom(FILE *stream, DeviceTable &table) {
         if (name != nullptr)
             depth = tag.level + 1;
     }
-    for (int i = 0; i < table.count; ++i) {
-        DeviceRecord &r = table.records[i];
+    for (int i = 0; i < count; ++i) {
+        FunctionNames &r = *functions[i];
         clearIfEqual(r.names[NAME_SUBSYSTEM_VENDOR], r.names[NAME_SUBSYSTEM]);
         clearIfEqual(r.names[NAME_DEVICE], r.names[NAME_SUBSYSTEM_VENDOR]);
     }

@@ -2,8 +2,8 @@
 #pragma once
 
 #include "access/config_channel.h"
-#include "access/device_table.h"
 #include "header/config_header.h"
+#include "scan/device_table.h"
 
 #include <cstddef>
 #include <cstdint>

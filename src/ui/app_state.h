@@ -3,7 +3,7 @@
 #pragma once
 
 #include "access/config_channel.h"
-#include "access/device_table.h"
+#include "scan/device_table.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -11,7 +11,7 @@
 #include <commctrl.h>
 #include <commdlg.h>
 #else
-#include "platform/win32.h"
+#include "win32/win32.h"
 #endif
 
 struct AppState {

@@ -1,7 +1,7 @@
 #include "ui/commands.h"
 
+#include "base/text_file.h"
 #include "naming/name_database.h"
-#include "platform/text_file.h"
 #include "report/report.h"
 #include "ui/file_chooser.h"
 

@@ -1,6 +1,6 @@
 #include "ui/file_chooser.h"
 
-#include "platform/text_file.h"
+#include "base/text_file.h"
 #include "report/report.h"
 
 #include <cstring>

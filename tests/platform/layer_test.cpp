@@ -1,8 +1,8 @@
 // What only the Linux layer does: creation rules that Windows' comctl32 hides,
 // the keyboard and mouse of a terminal turned into messages, and the loud end
 // of everything the layer does not implement.
-#include "platform/terminal.h"
-#include "platform/win32_layer.h"
+#include "win32/terminal.h"
+#include "win32/win32_layer.h"
 
 #include "recording_display.h"
 #include "recording_window.h"

@@ -1,8 +1,8 @@
 // Where the template's controls land on a terminal, and the cell buffer that
 // sends the terminal only what changed.
-#include "platform/dialog_layout.h"
-#include "platform/terminal.h"
-#include "platform/win32_layer.h"
+#include "term/dialog_layout.h"
+#include "win32/terminal.h"
+#include "win32/win32_layer.h"
 
 #include "recording_display.h"
 #include "recording_window.h"

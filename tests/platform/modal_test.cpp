@@ -1,7 +1,7 @@
 // The modal boxes that stand in for MessageBoxA and the common Open and Save
 // dialogs: what the user's keys and clicks make them return.
-#include "platform/terminal.h"
-#include "platform/win32_layer.h"
+#include "win32/terminal.h"
+#include "win32/win32_layer.h"
 
 #include "recording_display.h"
 #include "test_support.h"

@@ -4,8 +4,8 @@
 // goes away.
 #pragma once
 
-#include "platform/display.h"
-#include "platform/win32.h"
+#include "term/display.h"
+#include "win32/win32.h"
 
 #include <deque>
 #include <functional>

@@ -3,8 +3,8 @@
 // helpers serve the tests under Wine and against the Linux layer.
 #pragma once
 
-#include "platform/win32.h"
 #include "ui/resource.h"
+#include "win32/win32.h"
 
 #include <gtest/gtest.h>
 

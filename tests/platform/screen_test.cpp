@@ -1,14 +1,14 @@
 // The application's window as a terminal shows it, compared with golden
 // screens in tests/data (rewritten with LUMIVAR_REBASE=1 and reviewed as a
 // diff): the text of every cell, then a letter per cell for how it is drawn.
-#include "platform/terminal.h"
-#include "platform/win32_layer.h"
 #include "report/report.h"
 #include "ui/app_state.h"
 #include "ui/commands.h"
 #include "ui/file_chooser.h"
 #include "ui/main_dialog.h"
 #include "ui/resource.h"
+#include "win32/terminal.h"
+#include "win32/win32_layer.h"
 
 #include "golden.h"
 #include "recording_display.h"

@@ -1,8 +1,9 @@
 // The converter's output read back by the application's own loader: every
 // name that pci.ids gives a function ends up in the field where it belongs.
+#include "base/text_file.h"
 #include "naming/name_database.h"
 #include "pciids_convert.h"
-#include "platform/text_file.h"
+#include "scan/device_table.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "platform/dialog_template.h"
-#include "platform/resource_file.h"
+#include "winres/dialog_template.h"
+#include "winres/resource_file.h"
 
 #include "byte_builder.h"
 #include "lumivar_res_data.h"

@@ -1,4 +1,4 @@
-#include "platform/resource_file.h"
+#include "winres/resource_file.h"
 
 #include "byte_builder.h"
 #include "lumivar_res_data.h"

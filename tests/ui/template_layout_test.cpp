@@ -1,8 +1,8 @@
 // The compiled main dialog template and icon, as the Linux build reads them
 // from lumivar_res, checked against the layout the window must have.
-#include "platform/dialog_template.h"
-#include "platform/resource_file.h"
 #include "ui/resource.h"
+#include "winres/dialog_template.h"
+#include "winres/resource_file.h"
 
 #include "lumivar_res_data.h"
 #include "win32_styles.h"

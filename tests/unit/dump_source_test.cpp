@@ -1,6 +1,7 @@
 #include "access/dump_source.h"
+#include "report/dump_writer.h"
 
-#include "platform/text_file.h"
+#include "base/text_file.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,7 @@
 #include "naming/name_database.h"
+#include "scan/device_table.h"
 
-#include "platform/text_file.h"
+#include "base/text_file.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

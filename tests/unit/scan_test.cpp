@@ -1,4 +1,4 @@
-#include "access/device_table.h"
+#include "scan/device_table.h"
 
 #include "test_support.h"
 

@@ -1,4 +1,4 @@
-#include "access/device_table.h"
+#include "scan/device_table.h"
 
 #include "header/config_header.h"
 #include "naming/class_names.h"
@@ -40,6 +40,13 @@ void scanDevices(ConfigChannel &channel, DeviceTable &table) {
             ++table.count;
         }
     }
+}
+
+void loadNameDatabaseFrom(FILE *stream, DeviceTable &table) {
+    FunctionNames *functions[MAX_DEVICES];
+    for (int i = 0; i < table.count; ++i)
+        functions[i] = &table.records[i];
+    loadNameDatabaseFrom(stream, functions, table.count);
 }
 
 void formatReadFailure(const DeviceRecord &record, char *text, int size) {

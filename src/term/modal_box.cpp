@@ -1,6 +1,6 @@
-#include "platform/modal_box.h"
+#include "term/modal_box.h"
 
-#include "platform/window_painter.h"
+#include "term/widgets.h"
 
 #include <algorithm>
 #include <cctype>
@@ -146,8 +146,8 @@ enum class PathFocus { Field, Accept, Cancel };
 
 class PathView : public ModalBox {
   public:
-    PathView(const PathRequest &request, const std::string &path)
-        : request_(request), text_(path.substr(0, request.maxLength)),
+    PathView(ModalLoop run, const PathRequest &request, const std::string &path)
+        : run_(run), request_(request), text_(path.substr(0, request.maxLength)),
           caret_(text_.size()), labels_{request.acceptButton, "Cancel"}, buttons_(labels_, 2) {}
 
     void paint(CellBuffer &buffer, const CellRect &area) override {
@@ -251,7 +251,7 @@ class PathView : public ModalBox {
         if (request_.confirmOverwrite && access(text_.c_str(), F_OK) == 0) {
             static const char *const YES_NO[] = {"&Yes", "&No"};
             const std::string question = text_ + " already exists.\nDo you want to replace it?";
-            if (askMessage(request_.caption, question.c_str(), YES_NO, 2, 1) != 0)
+            if (askMessage(run_, request_.caption, question.c_str(), YES_NO, 2, 1) != 0)
                 return false;
         }
         return finish(true);
@@ -262,6 +262,7 @@ class PathView : public ModalBox {
         return true;
     }
 
+    ModalLoop run_;
     PathRequest request_;
     std::string text_;
     size_t caret_;
@@ -275,16 +276,16 @@ class PathView : public ModalBox {
 
 } // namespace
 
-int askMessage(const char *caption, const char *text, const char *const *buttons, int count,
-               int escapeIndex) {
+int askMessage(ModalLoop run, const char *caption, const char *text, const char *const *buttons,
+               int count, int escapeIndex) {
     MessageView view(caption, text, buttons, count, escapeIndex);
-    runModal(view);
+    run(view);
     return view.result();
 }
 
-bool askPath(const PathRequest &request, std::string &path) {
-    PathView view(request, path);
-    runModal(view);
+bool askPath(ModalLoop run, const PathRequest &request, std::string &path) {
+    PathView view(run, request, path);
+    run(view);
     if (view.accepted())
         path = view.path();
     return view.accepted();

@@ -1,6 +1,6 @@
-#include "platform/ncurses_display.h"
+#include "term/ncurses_display.h"
 
-#include "platform/resource_file.h"
+#include "winres/resource_file.h"
 
 #define NCURSES_WIDECHAR 1
 #include <curses.h>

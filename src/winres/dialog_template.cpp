@@ -1,6 +1,6 @@
-#include "platform/dialog_template.h"
+#include "winres/dialog_template.h"
 
-#include "platform/resource_file.h"
+#include "winres/resource_file.h"
 
 #include <cstdio>
 

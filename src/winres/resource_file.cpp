@@ -1,4 +1,4 @@
-#include "platform/resource_file.h"
+#include "winres/resource_file.h"
 
 #include <cstdarg>
 #include <cstdio>

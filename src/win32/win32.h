@@ -25,6 +25,8 @@
 #include <commdlg.h>
 #else
 
+#include "term/keys.h"
+
 #include <cstdint>
 
 // Calling conventions mean nothing on this platform.
@@ -196,22 +198,6 @@ typedef OPENFILENAMEA *LPOPENFILENAMEA;
 #define SC_CLOSE 0xF060
 #define SB_THUMBPOSITION 4
 #define WHEEL_DELTA 120
-
-// Virtual keys that a terminal can report.
-#define VK_BACK 0x08
-#define VK_TAB 0x09
-#define VK_RETURN 0x0D
-#define VK_ESCAPE 0x1B
-#define VK_SPACE 0x20
-#define VK_PRIOR 0x21
-#define VK_NEXT 0x22
-#define VK_END 0x23
-#define VK_HOME 0x24
-#define VK_LEFT 0x25
-#define VK_UP 0x26
-#define VK_RIGHT 0x27
-#define VK_DOWN 0x28
-#define VK_DELETE 0x2E
 
 // Window and dialog styles.
 #define WS_CHILD 0x40000000L

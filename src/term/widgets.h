@@ -1,17 +1,13 @@
-// Drawing of windows and controls into the cell buffer, and the pieces that
-// the modal boxes share with them: push buttons, lines, framed boxes.
+// The pieces that windows and the modal boxes are drawn from: push buttons,
+// framed boxes, mnemonic texts and wrapped lines.
 #pragma once
 
-#include "platform/cell_buffer.h"
-#include "platform/win32_layer.h"
+#include "term/cell_buffer.h"
 
 #include <string>
 #include <vector>
 
 namespace winlayer {
-
-// A window with its controls, at its place on the screen.
-void paintWindow(CellBuffer &buffer, const Window &window);
 
 enum class ButtonLook : uint8_t { Normal, Focused, Disabled };
 

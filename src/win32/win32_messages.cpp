@@ -1,6 +1,6 @@
 // The thread's message queue: posted messages, the quit message, and the
 // user's keys and clicks from the terminal turned into window messages.
-#include "platform/win32_layer.h"
+#include "win32/win32_layer.h"
 
 #include <cctype>
 

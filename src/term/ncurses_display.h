@@ -4,7 +4,7 @@
 // KEY_RESIZE read, which only wakes the loop; the resize is an event).
 #pragma once
 
-#include "platform/display.h"
+#include "term/display.h"
 
 class NcursesDisplay : public Display {
   public:

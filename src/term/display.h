@@ -3,7 +3,8 @@
 // the real terminal; tests use a recording one.
 #pragma once
 
-#include "platform/cell_buffer.h"
+#include "term/cell_buffer.h"
+#include "term/keys.h"
 
 struct InputEvent {
     enum class Type : uint8_t {

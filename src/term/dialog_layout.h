@@ -6,7 +6,7 @@
 // shares a column still occupies that row; then it moves down just enough.
 #pragma once
 
-#include "platform/cell_buffer.h"
+#include "term/cell_buffer.h"
 
 enum class LayoutShape : uint8_t {
     Box,   // an ordinary control: cy / 8 rows, at least one

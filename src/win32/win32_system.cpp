@@ -1,5 +1,5 @@
 // KERNEL32's part: the version, the local time and the current directory.
-#include "platform/win32.h"
+#include "win32/win32.h"
 
 #include <climits>
 #include <cstring>

@@ -1,10 +1,10 @@
 // Dialogs: the window and its controls built from a template in the program's
 // compiled resources, the calls that address controls by id, and the dialog
 // keyboard (Tab, Enter, Esc, mnemonics, arrows).
-#include "platform/dialog_layout.h"
-#include "platform/dialog_template.h"
-#include "platform/resource_file.h"
-#include "platform/win32_layer.h"
+#include "term/dialog_layout.h"
+#include "win32/win32_layer.h"
+#include "winres/dialog_template.h"
+#include "winres/resource_file.h"
 
 #include "lumivar_res_data.h"
 

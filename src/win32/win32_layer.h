@@ -3,9 +3,10 @@
 // layer's own files only; the application sees platform/win32.h.
 #pragma once
 
-#include "platform/cell_buffer.h"
-#include "platform/display.h"
-#include "platform/win32.h"
+#include "term/cell_buffer.h"
+#include "term/display.h"
+#include "term/modal_box.h"
+#include "win32/win32.h"
 
 #include <deque>
 #include <string>
@@ -138,6 +139,8 @@ int listThumbRow(const Window &list);
 // The terminal side (terminal.cpp): painting and input for the message loop.
 // Paints every visible window and any modal box, then sends what changed.
 void paintScreen();
+// Shows box above everything until it is done (terminal.cpp).
+void runModal(ModalBox &box);
 // Waits up to timeoutMs (-1: for ever) for the user; false if nothing came.
 bool readInput(InputEvent &event, int timeoutMs);
 // The top-level window at a screen cell and the cell inside it, or null.

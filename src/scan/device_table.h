@@ -3,28 +3,19 @@
 #pragma once
 
 #include "access/config_channel.h"
+#include "naming/name_database.h"
 
 #include <cstdint>
+#include <cstdio>
 
 constexpr int MAX_DEVICES = 32;
-constexpr int NAME_SIZE = 80; // 79 characters and a NUL
 constexpr int SCAN_BUSES = 16;
 constexpr int SCAN_SLOTS = 256;
 
-enum NameKind {
-    NAME_VENDOR = 0,
-    NAME_DEVICE,
-    NAME_SUBSYSTEM_VENDOR,
-    NAME_SUBSYSTEM,
-    NAME_REVISION
-};
-constexpr int NAME_KINDS = 5;
-
-struct DeviceRecord {
+// ids and names come from FunctionNames.
+struct DeviceRecord : FunctionNames {
     uint8_t bus;
     uint8_t slot; // SlotByte: device in bits 0..4, function in bits 5..7
-    uint16_t ids[NAME_KINDS];
-    char names[NAME_KINDS][NAME_SIZE];
     const char *className;
     const char *subClassName;
     const char *progIfName;
@@ -41,6 +32,9 @@ void resetDeviceTable(DeviceTable &table);
 
 // Reads all 16 x 256 bus/slot pairs and stores the first 32 that answer.
 void scanDevices(ConfigChannel &channel, DeviceTable &table);
+
+// Names the table's records from an open name-database stream.
+void loadNameDatabaseFrom(FILE *stream, DeviceTable &table);
 
 // Told about each function that cannot be read while a view walks the table.
 class ReadFailureHandler {

@@ -1,6 +1,6 @@
-#include "platform/cell_buffer.h"
+#include "term/cell_buffer.h"
 
-#include "platform/display.h"
+#include "term/display.h"
 
 #include <cstddef>
 

@@ -1,11 +1,11 @@
 // The layer's side of the terminal: composing the screen from the visible
 // windows and the modal boxes, reading input, and finding what is under the
 // mouse. Only the cells that changed since the last paint reach the display.
-#include "platform/terminal.h"
+#include "win32/terminal.h"
 
-#include "platform/display.h"
-#include "platform/modal_box.h"
-#include "platform/window_painter.h"
+#include "term/display.h"
+#include "term/modal_box.h"
+#include "win32/window_painter.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,8 +1,8 @@
 // Windows as objects of the layer: the table behind the handles, window
 // classes, window texts, showing and destroying, and the default procedure.
-#include "platform/win32_layer.h"
+#include "win32/win32_layer.h"
 
-#include "platform/resource_file.h"
+#include "winres/resource_file.h"
 
 #include "lumivar_res_data.h"
 

@@ -1,7 +1,7 @@
 // What the four control classes do with their messages: STATIC, BUTTON,
 // LISTBOX and msctls_updown32. A message a class does not know stops the
 // program, so that a call the layer would silently get wrong is found.
-#include "platform/win32_layer.h"
+#include "win32/win32_layer.h"
 
 #include <algorithm>
 #include <cctype>

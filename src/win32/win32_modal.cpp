@@ -1,8 +1,8 @@
 // MessageBoxA and the common Open and Save dialogs, as modal boxes in the
 // terminal. Without a terminal a message goes to standard error and a file
 // dialog fails, as a dialog that cannot be shown does.
-#include "platform/modal_box.h"
-#include "platform/win32_layer.h"
+#include "term/modal_box.h"
+#include "win32/win32_layer.h"
 
 #include <cstdio>
 #include <cstring>
@@ -67,7 +67,7 @@ BOOL fileDialog(LPOPENFILENAMEA request, bool save) {
     ask.maxLength = request->nMaxFile - 1;
     ask.confirmOverwrite = save && (request->Flags & OFN_OVERWRITEPROMPT) != 0;
     std::string path = localPath(request->lpstrFile);
-    if (!askPath(ask, path))
+    if (!askPath(runModal, ask, path))
         return FALSE;
     returnPath(*request, path);
     return TRUE;
@@ -84,7 +84,7 @@ int WINAPI MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type) {
         return IDOK;
     }
     static const char *const OK[] = {"OK"};
-    askMessage(title, text != nullptr ? text : "", OK, 1, 0);
+    askMessage(runModal, title, text != nullptr ? text : "", OK, 1, 0);
     return IDOK;
 }
 

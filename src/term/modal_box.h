@@ -3,8 +3,8 @@
 // loop over the terminal's input until the user answers.
 #pragma once
 
-#include "platform/cell_buffer.h"
-#include "platform/display.h"
+#include "term/cell_buffer.h"
+#include "term/display.h"
 
 #include <cstddef>
 #include <string>
@@ -22,14 +22,15 @@ class ModalBox {
     virtual bool cursor(int *row, int *col) const;
 };
 
-// Shows box above everything until it is done (terminal.cpp).
-void runModal(ModalBox &box);
+// Shows a box above everything and feeds it input until it is done: the
+// loop of whoever owns the screen (the Win32 layer's runModal).
+using ModalLoop = void (*)(ModalBox &box);
 
 // A message with a row of buttons; the index of the one pressed. Enter
 // presses the focused button (the first at the start), Esc the one at
 // escapeIndex, a button's first letter that button.
-int askMessage(const char *caption, const char *text, const char *const *buttons, int count,
-               int escapeIndex);
+int askMessage(ModalLoop run, const char *caption, const char *text, const char *const *buttons,
+               int count, int escapeIndex);
 
 struct PathRequest {
     const char *caption;
@@ -41,6 +42,6 @@ struct PathRequest {
 
 // An editable path, prefilled with path; true with the accepted path in it,
 // false when cancelled.
-bool askPath(const PathRequest &request, std::string &path);
+bool askPath(ModalLoop run, const PathRequest &request, std::string &path);
 
 } // namespace winlayer

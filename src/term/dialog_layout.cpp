@@ -1,4 +1,4 @@
-#include "platform/dialog_layout.h"
+#include "term/dialog_layout.h"
 
 #include <algorithm>
 #include <vector>
