@@ -1,0 +1,159 @@
+// Every function of the real captures in samples/, decoded, in a short form
+// that holds what `lspci -F SAMPLE -vv` shows of the same bytes: capability
+// ids and offsets, MSI and MSI-X vectors, the PCI Express port and link,
+// bridge buses and windows, and the base address registers with 64-bit
+// pairs joined. The expected text is golden data (tests/data/decode-samples.txt).
+#include "access/dump_parser.h"
+#include "decode/capability.h"
+#include "decode/header_layout.h"
+#include "golden.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+class Collect : public DumpSink {
+  public:
+    bool onFunction(const DumpFunction &function, char *, size_t) override {
+        functions.push_back(function);
+        return true;
+    }
+    void onSkipped(int, const char *) override { ++skipped; }
+    std::vector<DumpFunction> functions;
+    int skipped = 0;
+};
+
+class Text {
+  public:
+    template <typename... Args> void line(const char *format, Args... args) {
+        char buffer[256];
+        std::snprintf(buffer, sizeof buffer, format, args...);
+        text += buffer;
+        text += '\n';
+    }
+    std::string text;
+};
+
+const char *barKind(const Bar &b) {
+    switch (b.kind) {
+    case BarKind::Io: return "io";
+    case BarKind::Memory32: return "mem32";
+    case BarKind::Memory1M: return "mem1M";
+    case BarKind::Memory64: return "mem64";
+    case BarKind::MemoryReserved: return "mem-reserved";
+    }
+    return "?";
+}
+
+void window(Text &out, const char *name, const BridgeWindow &w) {
+    if (w.open)
+        out.line("  %s %llx-%llx%s", name, (unsigned long long)w.base, (unsigned long long)w.limit,
+                 w.wide ? " wide" : "");
+    else
+        out.line("  %s closed%s", name, w.wide ? " wide" : "");
+}
+
+void capability(Text &out, const Capability &c) {
+    char fields[160] = "";
+    switch (c.kind) {
+    case CapabilityKind::PowerManagement:
+        std::snprintf(fields, sizeof fields, " v%u", c.version);
+        break;
+    case CapabilityKind::Msi:
+        std::snprintf(fields, sizeof fields, " %u/%u%s%s%s", c.msi.vectorsEnabled,
+                      c.msi.vectorsCapable, c.msi.enabled ? " enabled" : "",
+                      c.msi.address64 ? " 64-bit" : "", c.msi.perVectorMasking ? " masking" : "");
+        break;
+    case CapabilityKind::Msix:
+        std::snprintf(fields, sizeof fields, " %u%s table %u:%x pba %u:%x", c.msix.tableSize,
+                      c.msix.enabled ? " enabled" : "", c.msix.tableBir, c.msix.tableOffset,
+                      c.msix.pbaBir, c.msix.pbaOffset);
+        break;
+    case CapabilityKind::PciExpress:
+        std::snprintf(fields, sizeof fields, " v%u %s", c.pcie.version,
+                      pciePortTypeName(c.pcie.portType));
+        if (c.pcie.hasLink)
+            std::snprintf(fields + strlen(fields), sizeof fields - strlen(fields),
+                          " link %u MT/s x%u of %u MT/s x%u", linkSpeedMts(c.pcie.linkSpeed),
+                          c.pcie.linkWidth, linkSpeedMts(c.pcie.maxLinkSpeed), c.pcie.maxLinkWidth);
+        break;
+    case CapabilityKind::VendorSpecific:
+        std::snprintf(fields, sizeof fields, " length %u", c.vendor.length);
+        break;
+    default: break;
+    }
+    out.line("  cap %02x id %02x %s%s%s", c.offset, c.id, c.name ? c.name : "unknown", fields,
+             c.truncated ? " truncated" : "");
+}
+
+void describe(Text &out, const DumpFunction &f) {
+    const ConfigSpace space{f.bytes, sizeof f.bytes};
+    out.line("%02x:%02x.%u header type %02x", f.bus, f.slot & 0x1F, f.slot >> 5, space.u8(0x0E));
+    const BarList bars = decodeBars(space);
+    for (unsigned i = 0; i < bars.count; ++i) {
+        const Bar &b = bars.bars[i];
+        if (b.present)
+            out.line("  bar %u %s%s %llx%s", b.index, barKind(b),
+                     b.prefetchable ? " prefetchable" : "", (unsigned long long)b.address,
+                     b.upperMissing ? " upper half missing" : "");
+    }
+    switch (headerLayout(space.u8(0x0E))) {
+    case HeaderLayout::Bridge: {
+        const BridgeHeader b = decodeBridge(space);
+        out.line("  buses %02x %02x %02x", b.primaryBus, b.secondaryBus, b.subordinateBus);
+        window(out, "io", b.io);
+        window(out, "memory", b.memory);
+        window(out, "prefetchable", b.prefetchable);
+        break;
+    }
+    case HeaderLayout::CardBus: {
+        const CardBusHeader c = decodeCardBus(space);
+        out.line("  buses %02x %02x %02x", c.pciBus, c.cardBus, c.subordinateBus);
+        window(out, "memory 0", c.memory[0]);
+        window(out, "memory 1", c.memory[1]);
+        window(out, "io 0", c.io[0]);
+        window(out, "io 1", c.io[1]);
+        break;
+    }
+    default: break;
+    }
+    const uint8_t portType = pciePortTypeOf(space);
+    CapabilityWalk walk(space, CapabilitySpace::Pci);
+    for (CapabilityEntry e; walk.next(e);)
+        capability(out, decodeCapability(space, e, portType));
+    if (walk.stop() != WalkStop::End && walk.stop() != WalkStop::NoList)
+        out.line("  list: %s", walkStopText(walk.stop()));
+}
+
+TEST(DecodeSamples, EveryFunctionOfEverySample) {
+    std::vector<std::filesystem::path> files;
+    for (const auto &entry : std::filesystem::directory_iterator(SAMPLES_DIR))
+        if (entry.path().extension() == ".txt")
+            files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    ASSERT_FALSE(files.empty());
+    Text out;
+    for (const auto &path : files) {
+        Collect sink;
+        DumpParser parser(sink);
+        std::ifstream in(path);
+        for (std::string line; std::getline(in, line);)
+            ASSERT_TRUE(parser.feedLine(line.data(), line.size())) << parser.message();
+        ASSERT_TRUE(parser.finish()) << parser.message();
+        EXPECT_EQ(sink.skipped, 0) << path;
+        out.line("== %s", path.filename().string().c_str());
+        for (const DumpFunction &f : sink.functions)
+            describe(out, f);
+    }
+    testing_support::expectGolden("decode-samples.txt", out.text);
+}
+
+} // namespace
