@@ -5,7 +5,6 @@
 #include "decode/config_space.h"
 
 #include <cstdint>
-#include <initializer_list>
 #include <vector>
 
 namespace testing_support {
@@ -17,7 +16,6 @@ struct Poke {
     uint32_t value;
 };
 
-// A 1-byte store at `at`; u16/u32 for the wider ones.
 constexpr Poke u8(uint16_t at, uint32_t v) {
     return {at, 1, v};
 }
@@ -33,13 +31,14 @@ constexpr Poke ext(uint16_t at, uint16_t id, uint8_t version, uint16_t next) {
 }
 
 struct ConfigImage {
-    explicit ConfigImage(size_t size, std::initializer_list<Poke> pokes = {}) : bytes(size) {
+    explicit ConfigImage(size_t size, const std::vector<Poke> &pokes = {}) : bytes(size) {
         poke(pokes);
     }
-    ConfigImage &poke(std::initializer_list<Poke> pokes) {
+    // Stores outside the image are dropped: a short image stays short.
+    ConfigImage &poke(const std::vector<Poke> &pokes, uint16_t base = 0) {
         for (const Poke &p : pokes)
-            for (unsigned i = 0; i < p.width && p.at + i < bytes.size(); ++i)
-                bytes[p.at + i] = uint8_t(p.value >> (8 * i));
+            for (unsigned i = 0; i < p.width && base + p.at + i < bytes.size(); ++i)
+                bytes[base + p.at + i] = uint8_t(p.value >> (8 * i));
         return *this;
     }
     ConfigSpace space() const { return {bytes.data(), bytes.size()}; }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 using namespace testing_support;
@@ -22,6 +23,7 @@ struct BarCase {
     std::vector<BarRow> bars;
 };
 
+// clang-format off
 const BarCase BAR_CASES[] = {
     {"device: pairs joined, a 64-bit register in the last slot",
      {u8(0x0E, 0x80), u32(0x10, 0xFEBF000C), u32(0x14, 0x00000001), u32(0x18, 0x0000E001),
@@ -50,28 +52,22 @@ const BarCase BAR_CASES[] = {
      {{0, BarKind::Memory32, true, false, false, 0x38140000}}},
     {"unknown layout: none", {u8(0x0E, 0x03), u32(0x10, 0xFE000000)}, {}},
 };
+// clang-format on
 
 TEST(HeaderLayout, BarsOfEveryLayoutWith64BitPairsJoined) {
     for (const BarCase &c : BAR_CASES) {
         SCOPED_TRACE(c.name);
-        ConfigImage image(256);
-        for (const Poke &p : c.pokes)
-            image.poke({p});
-        const BarList list = decodeBars(image.space());
+        const BarList list = decodeBars(ConfigImage(256, c.pokes).space());
         ASSERT_EQ(list.count, c.bars.size());
         for (size_t i = 0; i < c.bars.size(); ++i) {
             const Bar &b = list.bars[i];
             const BarRow &r = c.bars[i];
             SCOPED_TRACE(i);
-            EXPECT_EQ(b.index, r.index);
-            EXPECT_EQ(b.offset, 0x10 + 4 * r.index);
-            EXPECT_EQ(b.present, r.present);
-            if (r.present) {
-                EXPECT_EQ(b.kind, r.kind);
-            }
-            EXPECT_EQ(b.prefetchable, r.prefetchable);
-            EXPECT_EQ(b.upperMissing, r.upperMissing);
+            EXPECT_EQ(
+                std::tuple(b.index, b.offset, b.present, b.prefetchable, b.upperMissing),
+                std::tuple(r.index, 0x10 + 4 * r.index, r.present, r.prefetchable, r.upperMissing));
             EXPECT_EQ(b.address, r.address);
+            EXPECT_TRUE(b.kind == r.kind || !r.present);
         }
     }
 }
@@ -80,14 +76,12 @@ TEST(HeaderLayout, ExpansionRomWhereTheLayoutKeepsIt) {
     const ConfigImage device(256, {u32(0x30, 0xFCE40001), u32(0x38, 0x12345678)});
     ExpansionRom rom{};
     ASSERT_TRUE(decodeExpansionRom(device.space(), rom));
-    EXPECT_EQ(rom.offset, 0x30);
-    EXPECT_EQ(rom.address, 0xFCE40000u);
-    EXPECT_TRUE(rom.enabled);
+    EXPECT_EQ(std::tuple(rom.offset, rom.address, rom.enabled),
+              std::tuple(0x30, 0xFCE40000u, true));
     const ConfigImage bridge(256, {u8(0x0E, 0x81), u32(0x30, 0x1), u32(0x38, 0xEFFE0000)});
     ASSERT_TRUE(decodeExpansionRom(bridge.space(), rom));
-    EXPECT_EQ(rom.offset, 0x38);
-    EXPECT_EQ(rom.address, 0xEFFE0000u);
-    EXPECT_FALSE(rom.enabled);
+    EXPECT_EQ(std::tuple(rom.offset, rom.address, rom.enabled),
+              std::tuple(0x38, 0xEFFE0000u, false));
     const ConfigImage cardbus(256, {u8(0x0E, 0x02)});
     EXPECT_FALSE(decodeExpansionRom(cardbus.space(), rom));
 }
@@ -98,12 +92,9 @@ struct WindowCase {
     BridgeWindow io, memory, prefetchable; // base, limit, wide, open, typeMismatch
 };
 
+// clang-format off
+// The samples' bridges hold the common windows; these are the rarer ones.
 const WindowCase WINDOW_CASES[] = {
-    {"16-bit I/O closed, memory open, 64-bit prefetchable closed",
-     {u16(0x1C, 0x00F0), u32(0x20, 0xFE50FE50), u32(0x24, 0x0001FFF1)},
-     {0xF000, 0x0FFF, false, false, false},
-     {0xFE500000, 0xFE5FFFFF, false, true, false},
-     {0xFFF00000, 0x000FFFFF, true, false, false}},
     {"32-bit I/O, 64-bit prefetchable with upper halves",
      {u16(0x1C, 0x3121), u16(0x30, 1), u16(0x32, 1), u32(0x20, 0xFE10FE00), u32(0x24, 0x00F10011),
       u32(0x28, 4), u32(0x2C, 5)},
@@ -121,50 +112,23 @@ const WindowCase WINDOW_CASES[] = {
      {0, 0xFFFFF, false, true, true},
      {0, 0xFFFFF, false, true, true}},
 };
+// clang-format on
 
 void expectWindow(const char *which, const BridgeWindow &w, const BridgeWindow &expected) {
-    SCOPED_TRACE(which);
-    EXPECT_EQ(w.base, expected.base);
-    EXPECT_EQ(w.limit, expected.limit);
-    EXPECT_EQ(w.wide, expected.wide);
-    EXPECT_EQ(w.open, expected.open);
-    EXPECT_EQ(w.typeMismatch, expected.typeMismatch);
+    EXPECT_EQ(std::tuple(w.base, w.limit, w.wide, w.open, w.typeMismatch),
+              std::tuple(expected.base, expected.limit, expected.wide, expected.open,
+                         expected.typeMismatch))
+        << which;
 }
 
 TEST(HeaderLayout, BridgeWindows) {
     for (const WindowCase &c : WINDOW_CASES) {
         SCOPED_TRACE(c.name);
-        ConfigImage image(256, {u8(0x0E, 0x01)});
-        for (const Poke &p : c.pokes)
-            image.poke({p});
-        const BridgeHeader b = decodeBridge(image.space());
+        const BridgeHeader b = decodeBridge(ConfigImage(256, c.pokes).poke({u8(0x0E, 1)}).space());
         expectWindow("I/O", b.io, c.io);
         expectWindow("memory", b.memory, c.memory);
         expectWindow("prefetchable", b.prefetchable, c.prefetchable);
     }
-}
-
-// The CardBus bridge of via-apollo-pro266-cardbus-multifunction.txt, 00:0f.0.
-TEST(HeaderLayout, CardBusBusesAndWindows) {
-    const ConfigImage image(256, {u8(0x0E, 0x82), u32(0x18, 0xB0050200), u32(0x1C, 0x30000000),
-                                  u32(0x20, 0x31FFF000), u32(0x24, 0x32000000),
-                                  u32(0x28, 0x33FFF000), u32(0x2C, 0x1000), u32(0x30, 0x10FC),
-                                  u32(0x34, 0x1400), u32(0x38, 0x14FC), u16(0x3E, 0x0580),
-                                  u32(0x40, 0x022014EF), u32(0x44, 0x1)});
-    const CardBusHeader c = decodeCardBus(image.space());
-    EXPECT_EQ(c.pciBus, 0x00);
-    EXPECT_EQ(c.cardBus, 0x02);
-    EXPECT_EQ(c.subordinateBus, 0x05);
-    EXPECT_EQ(c.cardBusLatency, 0xB0);
-    expectWindow("memory 0", c.memory[0], {0x30000000, 0x31FFFFFF, false, true, false});
-    expectWindow("memory 1", c.memory[1], {0x32000000, 0x33FFFFFF, false, true, false});
-    expectWindow("I/O 0", c.io[0], {0x1000, 0x10FF, false, true, false});
-    expectWindow("I/O 1", c.io[1], {0x1400, 0x14FF, false, true, false});
-    EXPECT_TRUE(c.memoryPrefetchable[0]);
-    EXPECT_FALSE(c.memoryPrefetchable[1]);
-    EXPECT_EQ(c.subsystemVendorId, 0x14EF);
-    EXPECT_EQ(c.subsystemId, 0x0220);
-    EXPECT_EQ(c.legacyBase, 1u);
 }
 
 } // namespace

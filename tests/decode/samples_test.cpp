@@ -62,16 +62,7 @@ class Text {
     std::string text;
 };
 
-const char *barKind(const Bar &b) {
-    switch (b.kind) {
-    case BarKind::Io: return "io";
-    case BarKind::Memory32: return "mem32";
-    case BarKind::Memory1M: return "mem1M";
-    case BarKind::Memory64: return "mem64";
-    case BarKind::MemoryReserved: return "mem-reserved";
-    }
-    return "?";
-}
+const char *const BAR_KINDS[] = {"io", "mem32", "mem1M", "mem64", "mem-reserved"};
 
 void window(Text &out, const char *name, const BridgeWindow &w) {
     if (w.open)
@@ -123,11 +114,6 @@ void capability(Text &out, const Capability &c) {
         std::snprintf(fields, sizeof fields, " capabilities %02x control %02x", c.acs.capabilities,
                       c.acs.control);
         break;
-    case CapabilityKind::SrIov:
-        std::snprintf(fields, sizeof fields, " VFs %u/%u/%u offset %u stride %u",
-                      c.sriov.initialVfs, c.sriov.totalVfs, c.sriov.numVfs, c.sriov.firstVfOffset,
-                      c.sriov.vfStride);
-        break;
     default: break;
     }
     out.line("  cap %03x id %02x %s%s%s", c.offset, c.id, c.name ? c.name : "unknown", fields,
@@ -141,7 +127,7 @@ void describe(Text &out, const Function &f) {
     for (unsigned i = 0; i < bars.count; ++i) {
         const Bar &b = bars.bars[i];
         if (b.present)
-            out.line("  bar %u %s%s %llx%s", b.index, barKind(b),
+            out.line("  bar %u %s%s %llx%s", b.index, BAR_KINDS[int(b.kind)],
                      b.prefetchable ? " prefetchable" : "", (unsigned long long)b.address,
                      b.upperMissing ? " upper half missing" : "");
     }
@@ -157,10 +143,10 @@ void describe(Text &out, const Function &f) {
     case HeaderLayout::CardBus: {
         const CardBusHeader c = decodeCardBus(space);
         out.line("  buses %02x %02x %02x", c.pciBus, c.cardBus, c.subordinateBus);
-        window(out, "memory 0", c.memory[0]);
-        window(out, "memory 1", c.memory[1]);
-        window(out, "io 0", c.io[0]);
-        window(out, "io 1", c.io[1]);
+        const char *const names[] = {"memory 0", "memory 1", "io 0", "io 1"};
+        const BridgeWindow *windows[] = {&c.memory[0], &c.memory[1], &c.io[0], &c.io[1]};
+        for (unsigned i = 0; i < 4; ++i)
+            window(out, names[i], *windows[i]);
         break;
     }
     default: break;
