@@ -122,7 +122,8 @@ void capability(Text &out, const Capability &c) {
 
 void describe(Text &out, const Function &f) {
     const ConfigSpace space{f.bytes.data(), f.bytes.size()};
-    out.line("%s header type %02x, %zu bytes", f.address.c_str(), space.u8(0x0E), space.size);
+    out.line("%s header type %02x, %u bytes", f.address.c_str(), space.u8(0x0E),
+             unsigned(space.size));
     const BarList bars = decodeBars(space);
     for (unsigned i = 0; i < bars.count; ++i) {
         const Bar &b = bars.bars[i];
