@@ -123,7 +123,8 @@ for pe in lumivar.exe kestrix.sys; do
 done
 sha1=$(thumbprint "$work/test-cert.pem")
 for script in install.cmd uninstall.cmd; do
-    [ "$(script_sets "$shipped/$script" CERT_SHA1)" = "$sha1" ] ||
+    named=$(script_sets "$shipped/$script" CERT_SHA1)
+    [ "${named^^}" = "$sha1" ] ||
         fail "$script names the certificate $(script_sets "$shipped/$script" CERT_SHA1), not $sha1"
 done
 [ "$(script_sets "$shipped/install.cmd" CERT_FILE)" = lumivar-test.cer ] || fail "install.cmd names another certificate file"
@@ -168,7 +169,8 @@ while IFS='|' read -r case_name environment ca cer; do
             fail "$case_name: no lumivar-test.cer"
         [ "$(thumbprint "$work/shipped.pem")" = "$(thumbprint "$pki/$cer")" ] ||
             fail "$case_name: lumivar-test.cer is not the signing certificate"
-        [ "$(script_sets "$dir/install.cmd" CERT_SHA1)" = "$(thumbprint "$pki/$cer")" ] ||
+        named=$(script_sets "$dir/install.cmd" CERT_SHA1)
+        [ "${named^^}" = "$(thumbprint "$pki/$cer")" ] ||
             fail "$case_name: install.cmd names another certificate"
     else
         [ ! -e "$dir/lumivar-test.cer" ] || fail "$case_name: a certificate issued by a CA is shipped"
