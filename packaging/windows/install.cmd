@@ -19,6 +19,8 @@ set "IMAGE_PATH=\SystemRoot\System32\drivers\kestrix.sys"
 set "TARGET=%SystemRoot%\System32\drivers\kestrix.sys"
 set "STORES=HKLM\SOFTWARE\Microsoft\SystemCertificates"
 set "SHOW_LOG="
+rem By full path: another find.exe (a Unix one) may come first in PATH.
+set "FIND=%SystemRoot%\System32\find.exe"
 set "LOG=%TEMP%\lumivar-install.log"
 set "SOURCE="
 set "SKIP_SIGNING_CHECKS="
@@ -89,7 +91,7 @@ if defined SKIP_SIGNING_CHECKS (
 )
 rem The options this boot started with: what bcdedit set before the last
 rem restart.
-reg query "HKLM\SYSTEM\CurrentControlSet\Control" /v SystemStartOptions 2>nul | find /i "TESTSIGNING" >nul
+reg query "HKLM\SYSTEM\CurrentControlSet\Control" /v SystemStartOptions 2>nul | "%FIND%" /i "TESTSIGNING" >nul
 if "%errorlevel%"=="0" (
     echo [2/7] test signing is on in this boot
     goto :test_signing_done
@@ -213,7 +215,7 @@ rem wait_state STATE [SECONDS]: errorlevel 0 once sc query shows STATE.
 set /a "TRIES=%~2+0"
 if %TRIES% lss 1 set "TRIES=10"
 :wait_state_again
-sc query %SERVICE% 2>nul | find "%~1" >nul
+sc query %SERVICE% 2>nul | "%FIND%" "%~1" >nul
 if not errorlevel 1 exit /b 0
 set /a "TRIES-=1"
 if %TRIES% leq 0 exit /b 1

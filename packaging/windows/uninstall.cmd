@@ -15,6 +15,8 @@ set "SERVICE=kestrix"
 set "TARGET=%SystemRoot%\System32\drivers\kestrix.sys"
 set "STORES=HKLM\SOFTWARE\Microsoft\SystemCertificates"
 set "SHOW_LOG="
+rem By full path: another find.exe (a Unix one) may come first in PATH.
+set "FIND=%SystemRoot%\System32\find.exe"
 set "LOG=%TEMP%\lumivar-uninstall.log"
 
 if "%~1"=="/?" goto :usage
@@ -108,7 +110,7 @@ rem wait_state STATE SECONDS: errorlevel 0 once sc query shows STATE.
 :wait_state
 set /a "TRIES=%~2+0"
 :wait_state_again
-sc query %SERVICE% 2>nul | find "%~1" >nul
+sc query %SERVICE% 2>nul | "%FIND%" "%~1" >nul
 if not errorlevel 1 exit /b 0
 set /a "TRIES-=1"
 if %TRIES% leq 0 exit /b 1

@@ -185,7 +185,7 @@ PEM pair issued by a CA|LUMIVAR_SIGN_CERT='$pki/issued.pem' LUMIVAR_SIGN_KEY='$p
 EOF
 
 # ---------------------------------------------------------------------------
-step "4. in a fresh prefix, install.cmd refuses bad starts"
+step "4. in a fresh prefix, install.cmd refuses bad starts and changes nothing"
 # The display first: a desktop started without one would stay without one.
 start_display
 # The prefix stays up between the runs below, so that the driver's state is
@@ -211,6 +211,7 @@ done <<'EOF'
 'C:\dumps' /skip-signing-checks|1|install.cmd failed at step source: C:\dumps is a folder, not a dump
 /skip-testsigning|2|install.cmd: unknown switch /skip-testsigning
 hal unix-sysfs|2|install.cmd: more than one source: hal and unix-sysfs
+/?|0|Usage: install.cmd [SOURCE] [/skip-signing-checks]
 EOF
 wine sc query kestrix >/dev/null 2>&1 && fail "a refused install.cmd left a kestrix service"
 [ ! -e "$installed_sys" ] || fail "a refused install.cmd copied kestrix.sys"
