@@ -1,32 +1,20 @@
 #include "pciids_convert.h"
+#include "base/code_page.h"
 #include "base/hex_digit.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <utility>
 
 namespace {
 
-// Windows-1252 bytes 0x80..0x9F and the characters they stand for; 0 marks
-// the five bytes that the code page leaves undefined.
-constexpr std::array<uint16_t, 32> CP1252_HIGH = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
-};
-
 char windows1252Of(uint32_t codePoint) {
     if (codePoint == '\t')
         return ' ';
-    if (codePoint < 0x20 || codePoint == 0x7F)
-        return '?'; // controls: a NUL, CR, LF or 0x1A would break the line
-    if (codePoint < 0x80 || (codePoint >= 0xA0 && codePoint <= 0xFF))
-        return char(codePoint);
-    for (size_t i = 0; i < CP1252_HIGH.size(); ++i)
-        if (CP1252_HIGH[i] != 0 && CP1252_HIGH[i] == codePoint)
-            return char(0x80 + i);
-    return '?';
+    // Controls, C1 ones included: a NUL, CR, LF or 0x1A would break the line.
+    if (codePoint < 0x20 || (codePoint >= 0x7F && codePoint < 0xA0))
+        return '?';
+    return ansiFromCodePoint(codePoint);
 }
 
 bool isBlank(char c) {

@@ -44,7 +44,8 @@ struct CellRect {
     bool operator==(const CellRect &other) const = default;
 };
 
-// The Unicode character of a byte of 8-bit Windows (code page 1252) text.
+// How a byte of Windows-1252 text shows on the terminal: its character, '?'
+// for a control character, U+FFFD for a byte that the code page leaves undefined.
 char32_t unicodeFromAnsi(unsigned char byte);
 
 class CellBuffer {

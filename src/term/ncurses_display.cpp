@@ -1,6 +1,6 @@
 #include "term/ncurses_display.h"
 
-#include "winres/resource_file.h"
+#include "base/code_page.h"
 
 #define NCURSES_WIDECHAR 1
 #include <curses.h>

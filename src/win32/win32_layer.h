@@ -3,6 +3,7 @@
 // layer's own files only; the application sees platform/win32.h.
 #pragma once
 
+#include "base/code_page.h"
 #include "term/cell_buffer.h"
 #include "term/display.h"
 #include "term/modal_box.h"
@@ -90,9 +91,6 @@ Window *findWindow(HWND handle);
 
 // A new window object; fails loudly when the table is full.
 Window &newWindow(Kind kind);
-
-// Class names match without regard to case, as Windows matches them.
-bool sameName(const char *a, const char *b);
 
 // A registered class by name; null if none.
 const WindowClass *findClass(const char *name);

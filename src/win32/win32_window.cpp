@@ -6,7 +6,6 @@
 
 #include "lumivar_res_data.h"
 
-#include <cctype>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -113,13 +112,6 @@ void setFocus(HWND control) {
         state->focus = nullptr;
     else if (isEnabled(*w))
         state->focus = control;
-}
-
-bool sameName(const char *a, const char *b) {
-    for (; *a != '\0' && *b != '\0'; ++a, ++b)
-        if (tolower(static_cast<unsigned char>(*a)) != tolower(static_cast<unsigned char>(*b)))
-            return false;
-    return *a == *b;
 }
 
 const WindowClass *findClass(const char *name) {

@@ -97,14 +97,10 @@ struct IconGroup {
 // Reads an RT_GROUP_ICON resource's data.
 ResourceResult readIconGroup(const unsigned char *data, size_t size, IconGroup *group);
 
-// UTF-16 text as Windows-1252 bytes; '?' stands for what that code page lacks
-// (no best-fit substitutes).
-char ansiFromCodePoint(uint32_t codePoint);
-
 enum class Utf16Status { Ok, Unterminated, TooLong };
 
 // Reads the NUL-terminated UTF-16LE string at bytes[*offset], reading nothing
-// at or past end, into out (outSize includes the NUL). On Ok, *offset is moved
-// past the terminator.
+// at or past end, into out as Windows-1252 (outSize includes the NUL). On Ok,
+// *offset is moved past the terminator.
 Utf16Status readUtf16String(const unsigned char *bytes, size_t end, size_t *offset, char *out,
                             size_t outSize);

@@ -1,3 +1,4 @@
+#include "base/code_page.h"
 #include "winres/resource_file.h"
 
 #include "byte_builder.h"
