@@ -6,8 +6,9 @@
 #define POOL_TAG ((ULONG)'K' | (ULONG)'s' << 8 | (ULONG)'t' << 16 | (ULONG)'x' << 24)
 // Longest Source value taken, in bytes.
 #define SETTING_LIMIT (1024 * sizeof(WCHAR))
-// Largest dump read; lspci -xxxx of a large machine stays well below this.
-#define DUMP_FILE_LIMIT (16 * 1024 * 1024)
+// Largest dump read: every function that a slot byte can address (65,536)
+// takes about 60 MiB as lspci -xxx prints them.
+#define DUMP_FILE_LIMIT (128 * 1024 * 1024)
 
 typedef enum SourceKind { SOURCE_HAL, SOURCE_UNIX_SYSFS, SOURCE_DUMP } SourceKind;
 

@@ -1,7 +1,9 @@
 // libFuzzer target for the driver's dump table: the line splitting around the
-// shared dump reader, the ordered insertion and the lookup. Built natively
+// shared dump reader, the sorted store and the lookup. Built natively
 // (without KESTRIX_KERNEL) with the other fuzzers.
 #include "dump_table.h"
+
+#include "access/function_store.h"
 
 #include <cstdint>
 #include <cstring>
@@ -10,7 +12,7 @@
 namespace {
 
 unsigned key(const DumpEntry &e) {
-    return unsigned(e.bus) << 8 | unsigned(e.slot & 0x1F) << 3 | unsigned(e.slot >> 5);
+    return functionOrder(e.bus, e.slot);
 }
 
 void require(bool condition) {

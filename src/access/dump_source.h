@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-class DumpSource : public ConfigSource, private DumpSink {
+class DumpSource : public ConfigSource {
   public:
     explicit DumpSource(const char *path) : path_(path) {}
     // Reads the whole file; a malformed dump fails with "FILE:LINE: cause".
@@ -19,11 +19,9 @@ class DumpSource : public ConfigSource, private DumpSink {
     const std::vector<std::string> &notes() const { return notes_; }
 
   private:
-    bool onFunction(const DumpFunction &function, char *message, size_t size) override;
-    void onSkipped(int line, const char *message) override;
-    const DumpFunction *find(uint8_t bus, uint8_t slot) const;
+    class Loader;
 
     const char *path_;
-    std::vector<DumpFunction> functions_; // sorted by bus, then slot
+    std::vector<DumpFunction> functions_; // in lspci order
     std::vector<std::string> notes_;
 };
