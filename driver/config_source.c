@@ -240,32 +240,9 @@ NTSTATUS openConfigSource(PCUNICODE_STRING registryPath) {
     return status;
 }
 
-static BOOLEAN readHal(UCHAR bus, UCHAR slot, UCHAR *buffer) {
-    PCI_SLOT_NUMBER number;
-    number.u.AsULONG = 0;
-    number.u.bits.DeviceNumber = slot & 0x1F;
-    number.u.bits.FunctionNumber = slot >> 5;
-    const ULONG got = HalGetBusDataByOffset(PCIConfiguration, bus, number.u.AsULONG, buffer, 0,
-                                            CONFIG_SPACE_BYTES);
-    // An empty slot answers vendor FFFFh, a missing bus nothing at all.
-    return got == CONFIG_SPACE_BYTES && !(buffer[0] == 0xFF && buffer[1] == 0xFF);
-}
-
-static WCHAR hexDigit(unsigned value) {
-    return (WCHAR)(value < 10 ? L'0' + value : L'a' + value - 10);
-}
-
 static BOOLEAN readSysfs(UCHAR bus, UCHAR slot, UCHAR *buffer) {
-    // Wine maps \??\unix\ to the host's root directory.
-    WCHAR name[] = L"\\??\\unix\\sys\\bus\\pci\\devices\\0000:BB:DD.F\\config";
-    WCHAR *address =
-        name + (sizeof L"\\??\\unix\\sys\\bus\\pci\\devices\\0000:" / sizeof(WCHAR) - 1);
-    const unsigned device = slot & 0x1F, function = slot >> 5;
-    address[0] = hexDigit(bus >> 4);
-    address[1] = hexDigit(bus & 0xF);
-    address[3] = hexDigit(device >> 4);
-    address[4] = hexDigit(device & 0xF);
-    address[6] = hexDigit(function);
+    WCHAR name[SYSFS_CONFIG_PATH_SIZE];
+    sysfsConfigPath(bus, slot, name);
     UNICODE_STRING path;
     RtlInitUnicodeString(&path, name);
     HANDLE file;
@@ -287,7 +264,7 @@ static BOOLEAN readDump(UCHAR bus, UCHAR slot, UCHAR *buffer) {
 
 BOOLEAN readConfigSpace(UCHAR bus, UCHAR slot, UCHAR buffer[CONFIG_SPACE_BYTES]) {
     switch (sourceKind) {
-    case SOURCE_HAL: return readHal(bus, slot, buffer);
+    case SOURCE_HAL: return readHalConfig(bus, slot, buffer);
     case SOURCE_UNIX_SYSFS: return readSysfs(bus, slot, buffer);
     case SOURCE_DUMP: return readDump(bus, slot, buffer);
     }

@@ -7,9 +7,7 @@
 //                    starts with a backslash is taken as an NT path)
 #pragma once
 
-#include <ntddk.h>
-
-#define CONFIG_SPACE_BYTES 256
+#include "config_read.h"
 
 NTSTATUS openConfigSource(PCUNICODE_STRING registryPath);
 
