@@ -171,6 +171,10 @@ SCREEN *terminalScreen = nullptr;
 
 } // namespace
 
+bool keyEvent(bool isKeyCode, unsigned code, InputEvent &event) {
+    return isKeyCode ? specialKey(wint_t(code), event) : characterKey(wint_t(code), event);
+}
+
 NcursesDisplay::~NcursesDisplay() {
     stop();
 }
@@ -277,7 +281,7 @@ bool NcursesDisplay::readEvent(InputEvent &event, int timeoutMs) {
         }
         if (ch == KEY_MOUSE)
             return mouseEvent(event);
-        return specialKey(ch, event);
+        return keyEvent(true, unsigned(ch), event);
     }
     if (ch == 0x1B) {
         // Alt+letter: the letter follows at once; a lone Esc has nothing after it.
@@ -296,5 +300,5 @@ bool NcursesDisplay::readEvent(InputEvent &event, int timeoutMs) {
         event = key(KEY_ESCAPE_VK, 0x1B);
         return true;
     }
-    return characterKey(ch, event);
+    return keyEvent(false, unsigned(ch), event);
 }

@@ -6,6 +6,11 @@
 
 #include "term/display.h"
 
+// A key as ncurses reports it, a KEY_ code when isKeyCode and else a
+// character, as the event the layer passes on; false for a key that means
+// nothing here.
+bool keyEvent(bool isKeyCode, unsigned code, InputEvent &event);
+
 class NcursesDisplay : public Display {
   public:
     ~NcursesDisplay() override;
