@@ -5,13 +5,14 @@
 #include "access/dump_source.h"
 #include "access/sysfs_source.h"
 #include "base/text_file.h"
+#include "base/texts.h"
 #include "naming/name_database.h"
 #include "report/dump_writer.h"
 #include "report/report.h"
 #include "scan/device_table.h"
 #include "term/ncurses_display.h"
-#include "ui/commands.h"
 #include "ui/main_dialog.h"
+#include "ui/name_file.h"
 #include "win32/terminal.h"
 
 #include <cerrno>

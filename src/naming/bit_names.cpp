@@ -46,14 +46,11 @@ const char *const StatusBitNames[STATUS_BIT_NAMES] = {
 };
 
 void writeBitNameLines(FILE *stream, const char *const *names, uint16_t value) {
-    for (unsigned bit = 0; bit < 16; ++bit) {
-        if ((value & (1u << bit)) == 0 || names[bit][0] == '\0')
-            continue;
+    forEachBitName(names, value, [stream](const char *name, unsigned mask) {
         char line[128];
-        snprintf(line, sizeof line, "                            %04Xh - %s\n", 1u << bit,
-                 names[bit]);
+        snprintf(line, sizeof line, "                            %04Xh - %s\n", mask, name);
         fputs(line, stream);
-    }
+    });
 }
 
 const char *devselName(uint16_t status) {

@@ -12,6 +12,15 @@ constexpr int DEVSEL_NAME_BASE = 16;
 extern const char *const CommandBitNames[COMMAND_BIT_NAMES];
 extern const char *const StatusBitNames[STATUS_BIT_NAMES];
 
+// Calls each(name, mask) for every set and named bit of value, in ascending
+// bit order: the report's bit lines and the dialog's bit lists.
+template <typename Each>
+void forEachBitName(const char *const *names, uint16_t value, Each &&each) {
+    for (unsigned bit = 0; bit < 16; ++bit)
+        if ((value & (1u << bit)) != 0 && names[bit][0] != '\0')
+            each(names[bit], 1u << bit);
+}
+
 // Writes one report line per set and named bit, in ascending bit order.
 void writeBitNameLines(FILE *stream, const char *const *names, uint16_t value);
 

@@ -1,11 +1,10 @@
 #include "report/report.h"
 
+#include "base/texts.h"
 #include "naming/bit_names.h"
 
 #include <cstdarg>
 #include <cstring>
-
-const char APP_TITLE[] = "Lumivar V4.04 - PCI Spec V3.0";
 
 namespace {
 

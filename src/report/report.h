@@ -9,8 +9,6 @@
 #include <cstdint>
 #include <cstdio>
 
-extern const char APP_TITLE[];
-
 // Between a folder and a file name in the paths this system's users type.
 #ifdef _WIN32
 constexpr char PATH_SEPARATOR = '\\';

@@ -1,5 +1,6 @@
 #include "scan/device_table.h"
 
+#include "base/texts.h"
 #include "header/config_header.h"
 #include "naming/class_names.h"
 
@@ -50,7 +51,6 @@ void loadNameDatabaseFrom(FILE *stream, DeviceTable &table) {
 }
 
 void formatReadFailure(const DeviceRecord &record, char *text, int size) {
-    snprintf(text, size_t(size),
-             "Unable to obtain PCI information for\nBus: %d,  Device: %d,  Function: %d",
-             int(record.bus), int(slotDevice(record.slot)), int(slotFunction(record.slot)));
+    snprintf(text, size_t(size), MESSAGE_READ_FAILED, int(record.bus), int(slotDevice(record.slot)),
+             int(slotFunction(record.slot)));
 }

@@ -43,5 +43,5 @@ class ReadFailureHandler {
     virtual void readFailed(const DeviceRecord &record) = 0;
 };
 
-// "Unable to obtain PCI information for\nBus: %d,  Device: %d,  Function: %d"
+// MESSAGE_READ_FAILED for the record.
 void formatReadFailure(const DeviceRecord &record, char *text, int size);

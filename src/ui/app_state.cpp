@@ -1,6 +1,6 @@
 #include "ui/app_state.h"
 
-#include "report/report.h"
+#include "base/texts.h"
 
 AppState appState;
 ConfigChannel appChannel;

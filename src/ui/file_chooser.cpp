@@ -1,7 +1,7 @@
 #include "ui/file_chooser.h"
 
 #include "base/text_file.h"
-#include "report/report.h"
+#include "base/texts.h"
 
 #include <cstring>
 
@@ -22,6 +22,12 @@ void append(char *path, const char *text) {
 } // namespace
 
 FileDialogRunner fileDialogRunner = runCommonDialog;
+
+void currentDirectory(char (&path)[CHOOSER_PATH_SIZE]) {
+    const DWORD length = GetCurrentDirectoryA(CHOOSER_PATH_SIZE, path);
+    if (length == 0 || length >= CHOOSER_PATH_SIZE)
+        path[0] = '\0';
+}
 
 void fillFileRequest(OPENFILENAMEA &request, HWND owner, char *path, bool save) {
     memset(&request, 0, sizeof request);
@@ -44,8 +50,8 @@ FILE *FileChooser(HWND owner, const char *mode, const char *initialPath, const c
     char path[CHOOSER_PATH_SIZE] = "";
     if (initialPath != nullptr)
         snprintf(path, sizeof path, "%s", initialPath);
-    else if (GetCurrentDirectoryA(sizeof path, path) >= sizeof path)
-        path[0] = '\0'; // too long to be of use: propose nothing rather than a cut path
+    else
+        currentDirectory(path);
     if (name != nullptr)
         append(path, name);
     const bool save = mode[0] != 'r' && mode[0] != 'R';
@@ -58,7 +64,7 @@ FILE *FileChooser(HWND owner, const char *mode, const char *initialPath, const c
     FILE *stream = openTextFile(path, mode);
     if (stream == nullptr) {
         char text[CHOOSER_PATH_SIZE + 32];
-        snprintf(text, sizeof text, "Unable to open '%s'", path);
+        snprintf(text, sizeof text, MESSAGE_CANNOT_OPEN, path);
         showMessage(owner, text);
     }
     return stream;

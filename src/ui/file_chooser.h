@@ -7,6 +7,9 @@
 
 constexpr int CHOOSER_PATH_SIZE = 256;
 
+// The current directory, or "" when it does not fit (never a cut path).
+void currentDirectory(char (&path)[CHOOSER_PATH_SIZE]);
+
 // Runs the dialog; tests replace it to answer without a modal window.
 using FileDialogRunner = BOOL (*)(OPENFILENAMEA *request, bool save);
 extern FileDialogRunner fileDialogRunner;

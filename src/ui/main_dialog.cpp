@@ -1,9 +1,11 @@
 #include "ui/main_dialog.h"
 
+#include "base/texts.h"
 #include "header/config_header.h"
 #include "naming/bit_names.h"
 #include "report/report.h"
 #include "ui/commands.h"
+#include "ui/name_file.h"
 #include "ui/resource.h"
 
 #include <cstdarg>
@@ -53,6 +55,14 @@ void setAddressAndLength(HWND window, int addressId, int lengthId, uint32_t valu
         SetDlgItemTextA(window, addressId, "");
         SetDlgItemTextA(window, lengthId, "");
     }
+}
+
+// Lists the named set bits of value in a list box.
+void fillBitNameList(HWND window, int listId, const char *const *names, uint16_t value) {
+    SendDlgItemMessageA(window, listId, LB_RESETCONTENT, 0, 0);
+    forEachBitName(names, value, [&](const char *name, unsigned) {
+        SendDlgItemMessageA(window, listId, LB_ADDSTRING, 0, LPARAM(name));
+    });
 }
 
 void check(HWND window, int id, bool on) {
@@ -180,12 +190,12 @@ void failStartup(HWND window, const char *text) {
 // Checks the platform, opens the channel, scans, names, shows device 1.
 void onInitDialog(HWND window) {
     if (GetVersion() & 0x80000000u) {
-        failStartup(window, "Requires Windows NT/2000/XP Pro");
+        failStartup(window, MESSAGE_NOT_NT);
         return;
     }
     SetWindowTextA(window, APP_TITLE);
     if (!openChannel(appChannel)) {
-        failStartup(window, "No Device Detected...\nMay be claimed by another application");
+        failStartup(window, MESSAGE_NO_DEVICE);
         return;
     }
     resetDeviceTable(appTable);

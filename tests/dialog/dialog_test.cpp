@@ -1,6 +1,7 @@
 // The main window in Win32 terms: the real template, the real procedure, a
 // scripted source. Messages go in as a user's actions cause them; controls are
 // read back with the calls any Win32 program would use.
+#include "base/texts.h"
 #include "report/report.h"
 #include "ui/app_state.h"
 #include "ui/file_chooser.h"

@@ -1,9 +1,9 @@
 // The application's window as a terminal shows it, compared with golden
 // screens in tests/data (rewritten with LUMIVAR_REBASE=1 and reviewed as a
 // diff): the text of every cell, then a letter per cell for how it is drawn.
+#include "base/texts.h"
 #include "report/report.h"
 #include "ui/app_state.h"
-#include "ui/commands.h"
 #include "ui/file_chooser.h"
 #include "ui/main_dialog.h"
 #include "ui/resource.h"
