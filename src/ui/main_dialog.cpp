@@ -8,7 +8,6 @@
 #include "ui/name_file.h"
 #include "ui/resource.h"
 
-#include <cstdarg>
 #include <cstdio>
 #include <initializer_list>
 
@@ -16,45 +15,66 @@ namespace {
 
 constexpr int TEXT_SIZE = 256;
 
-void setText(HWND window, int id, const char *format, ...) __attribute__((format(printf, 3, 4)));
+// One number of the header: the control, how to get it, its format (of an
+// unsigned long). A field that means something only when set stays empty at
+// 0; an address has a length field beside it that shows "?" when it is set.
+struct FieldRow {
+    int id;
+    uint32_t (*value)(const ConfigHeader &h);
+    const char *format;
+    bool emptyAtZero;
+    int lengthId;
+};
 
-void setText(HWND window, int id, const char *format, ...) {
-    char text[TEXT_SIZE];
-    va_list args;
-    va_start(args, format);
-    vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    SetDlgItemTextA(window, id, text);
-}
+#define FIELD(expression) [](const ConfigHeader &h) -> uint32_t { return expression; }
+
+const FieldRow FIELDS[] = {
+    {IDC_VENDOR_ID, FIELD(h.VendorId), "%04lXh", false, 0},
+    {IDC_DEVICE_ID, FIELD(h.DeviceId), "%04lXh", false, 0},
+    {IDC_SUBSYSTEM_VENDOR_ID, FIELD(h.SubsystemVendorId), "%04lXh", true, 0},
+    {IDC_SUBSYSTEM_ID, FIELD(h.SubsystemId), "%04lXh", true, 0},
+    {IDC_BASE_CLASS, FIELD(h.BaseClass), "%02lXh", false, 0},
+    {IDC_SUB_CLASS, FIELD(h.SubClass), "%02lXh", false, 0},
+    {IDC_PROG_IF, FIELD(h.ProgIf), "%02lXh", false, 0},
+    {IDC_REVISION_ID, FIELD(h.RevisionId), "%lu", false, 0},
+    {IDC_CACHE_LINE, FIELD(cacheLineBytes(h.CacheLineSize)), "%lu", true, 0},
+    {IDC_LATENCY_TIMER, FIELD(h.LatencyTimer), "%lu", true, 0},
+    {IDC_MAX_LATENCY, FIELD(latencyNs(h.MaxLat)), "%lu", true, 0},
+    {IDC_MIN_GRANT, FIELD(latencyNs(h.MinGnt)), "%lu", true, 0},
+    {IDC_CAPABILITIES_PTR, FIELD(h.CapabilitiesPtr), "%02lXh", false, 0},
+    {IDC_BIST, FIELD(h.Bist), "%02lXh", false, 0},
+    {IDC_ROM_ADDRESS, FIELD(h.ExpansionRom), "%lX", true, IDC_ROM_LENGTH},
+    {IDC_CIS_POINTER, FIELD(h.CisPointer), "%lX", true, IDC_CIS_LENGTH},
+};
+
+struct NameRow {
+    int id;
+    const char *(*text)(const DeviceRecord &r);
+};
+
+#define NAME(expression) [](const DeviceRecord &r) -> const char * { return expression; }
+
+const NameRow NAMES[] = {
+    {IDC_VENDOR_NAME, NAME(r.names[NAME_VENDOR])},
+    {IDC_DEVICE_NAME, NAME(r.names[NAME_DEVICE])},
+    {IDC_SUBSYSTEM_VENDOR_NAME, NAME(r.names[NAME_SUBSYSTEM_VENDOR])},
+    {IDC_SUBSYSTEM_NAME, NAME(r.names[NAME_SUBSYSTEM])},
+    {IDC_BASE_CLASS_NAME, NAME(r.className)},
+    {IDC_SUB_CLASS_NAME, NAME(r.subClassName)},
+    {IDC_PROG_IF_NAME, NAME(r.progIfName)},
+};
 
 void setDecimal(HWND window, int id, unsigned value) {
     SetDlgItemInt(window, id, value, FALSE);
 }
 
-// Fields that mean something only when set stay empty at 0.
-void setDecimalOrEmpty(HWND window, int id, unsigned value) {
-    if (value != 0)
-        setDecimal(window, id, value);
-    else
-        SetDlgItemTextA(window, id, "");
-}
-
-void setHexWordOrEmpty(HWND window, int id, uint16_t value) {
-    if (value != 0)
-        setText(window, id, "%04Xh", value);
-    else
-        SetDlgItemTextA(window, id, "");
-}
-
-// A raw dword in "%lX" with its "?" length beside it, or both empty at 0.
-void setAddressAndLength(HWND window, int addressId, int lengthId, uint32_t value) {
-    if (value != 0) {
-        setText(window, addressId, "%lX", static_cast<unsigned long>(value));
-        SetDlgItemTextA(window, lengthId, "?");
-    } else {
-        SetDlgItemTextA(window, addressId, "");
-        SetDlgItemTextA(window, lengthId, "");
-    }
+void showField(HWND window, const FieldRow &row, uint32_t value) {
+    char text[TEXT_SIZE] = "";
+    if (value != 0 || !row.emptyAtZero)
+        snprintf(text, sizeof text, row.format, static_cast<unsigned long>(value));
+    SetDlgItemTextA(window, row.id, text);
+    if (row.lengthId != 0)
+        SetDlgItemTextA(window, row.lengthId, text[0] != '\0' ? "?" : "");
 }
 
 // Lists the named set bits of value in a list box.
@@ -72,13 +92,11 @@ void check(HWND window, int id, bool on) {
 void showBar(HWND window, int i, uint32_t raw) {
     const BarInfo b = decodeBar(raw);
     const bool memory = b.present && !b.isIo;
-    if (b.present) {
-        setText(window, IDC_BAR_ADDRESS_FIRST + i, "%lX", static_cast<unsigned long>(b.address));
-        SetDlgItemTextA(window, IDC_BAR_LENGTH_FIRST + i, "?");
-    } else {
-        SetDlgItemTextA(window, IDC_BAR_ADDRESS_FIRST + i, "");
-        SetDlgItemTextA(window, IDC_BAR_LENGTH_FIRST + i, "");
-    }
+    char address[16] = "";
+    if (b.present)
+        snprintf(address, sizeof address, "%lX", static_cast<unsigned long>(b.address));
+    SetDlgItemTextA(window, IDC_BAR_ADDRESS_FIRST + i, address);
+    SetDlgItemTextA(window, IDC_BAR_LENGTH_FIRST + i, b.present ? "?" : "");
     check(window, IDC_BAR_FLAG(BAR_COLUMN_IO, i), b.present && b.isIo);
     check(window, IDC_BAR_FLAG(BAR_COLUMN_MEM, i), memory);
     check(window, IDC_BAR_FLAG(BAR_COLUMN_32, i), memory && b.memoryType == MEMORY_32BIT);
@@ -106,12 +124,12 @@ void showPosition(HWND window, const DeviceRecord &r) {
 // After a failed read nothing on screen may belong to another function:
 // values, lists and boxes go empty, the labels and the counts stay.
 void clearDevice(HWND window) {
-    for (int id = IDC_BAR_ADDRESS_FIRST; id <= IDC_CAPABILITIES_PTR; ++id)
+    for (int id = IDC_VALUE_FIRST; id <= IDC_VALUE_LAST; ++id)
         if (id != IDC_CURRENT_DEVICE && id != IDC_TOTAL_DEVICES)
             SetDlgItemTextA(window, id, "");
     for (int id : {IDC_HEX_DUMP, IDC_STATUS_LIST, IDC_COMMAND_LIST})
         SendDlgItemMessageA(window, id, LB_RESETCONTENT, 0, 0);
-    for (int id = IDC_BAR_FLAG_FIRST; id < IDC_BAR_FLAG_FIRST + 30; ++id)
+    for (int id = IDC_BAR_FLAG_FIRST; id <= IDC_BAR_FLAG_LAST; ++id)
         check(window, id, false);
     check(window, IDC_MULTI_FUNCTION, false);
 }
@@ -123,55 +141,38 @@ void showRevisionText(HWND window, const DeviceRecord &r, uint8_t revision) {
     const int id = r.names[NAME_SUBSYSTEM_VENDOR][0] == '\0' ? IDC_SUBSYSTEM_VENDOR_NAME
                    : r.names[NAME_SUBSYSTEM][0] == '\0'      ? IDC_SUBSYSTEM_NAME
                                                              : 0;
-    if (id != 0)
-        setText(window, id, "(Rev %d) %s", int(revision), r.names[NAME_REVISION]);
+    if (id == 0)
+        return;
+    char text[TEXT_SIZE];
+    snprintf(text, sizeof text, "(Rev %d) %s", int(revision), r.names[NAME_REVISION]);
+    SetDlgItemTextA(window, id, text);
+}
+
+// The line and the pin letter, or both empty when no pin is used.
+void showInterrupt(HWND window, const ConfigHeader &h) {
+    const char pin[2] = {interruptPinLetter(h.InterruptPin), '\0'};
+    if (h.InterruptPin != 0)
+        setDecimal(window, IDC_INTERRUPT_LINE, h.InterruptLine);
+    else
+        SetDlgItemTextA(window, IDC_INTERRUPT_LINE, "");
+    SetDlgItemTextA(window, IDC_INTERRUPT_PIN, h.InterruptPin != 0 ? pin : "");
 }
 
 void showHeader(HWND window, const DeviceRecord &r, const ConfigHeader &h) {
     showPosition(window, r);
-    setText(window, IDC_VENDOR_ID, "%04Xh", h.VendorId);
-    setText(window, IDC_DEVICE_ID, "%04Xh", h.DeviceId);
-    setHexWordOrEmpty(window, IDC_SUBSYSTEM_VENDOR_ID, h.SubsystemVendorId);
-    setHexWordOrEmpty(window, IDC_SUBSYSTEM_ID, h.SubsystemId);
-    SetDlgItemTextA(window, IDC_VENDOR_NAME, r.names[NAME_VENDOR]);
-    SetDlgItemTextA(window, IDC_DEVICE_NAME, r.names[NAME_DEVICE]);
-    SetDlgItemTextA(window, IDC_SUBSYSTEM_VENDOR_NAME, r.names[NAME_SUBSYSTEM_VENDOR]);
-    SetDlgItemTextA(window, IDC_SUBSYSTEM_NAME, r.names[NAME_SUBSYSTEM]);
+    for (const FieldRow &row : FIELDS)
+        showField(window, row, row.value(h));
+    for (const NameRow &row : NAMES)
+        SetDlgItemTextA(window, row.id, row.text(r));
     showRevisionText(window, r, h.RevisionId);
-
     fillBitNameList(window, IDC_COMMAND_LIST, CommandBitNames, h.Command);
     fillBitNameList(window, IDC_STATUS_LIST, StatusBitNames, h.Status);
     SendDlgItemMessageA(window, IDC_STATUS_LIST, LB_ADDSTRING, 0, LPARAM(devselName(h.Status)));
     showHexDump(window, h);
-
-    setText(window, IDC_BASE_CLASS, "%02Xh", h.BaseClass);
-    setText(window, IDC_SUB_CLASS, "%02Xh", h.SubClass);
-    setText(window, IDC_PROG_IF, "%02Xh", h.ProgIf);
-    SetDlgItemTextA(window, IDC_BASE_CLASS_NAME, r.className);
-    SetDlgItemTextA(window, IDC_SUB_CLASS_NAME, r.subClassName);
-    SetDlgItemTextA(window, IDC_PROG_IF_NAME, r.progIfName);
-    setDecimal(window, IDC_REVISION_ID, h.RevisionId);
-
-    setDecimalOrEmpty(window, IDC_CACHE_LINE, cacheLineBytes(h.CacheLineSize));
-    setDecimalOrEmpty(window, IDC_LATENCY_TIMER, h.LatencyTimer);
-    setDecimalOrEmpty(window, IDC_MAX_LATENCY, latencyNs(h.MaxLat));
-    setDecimalOrEmpty(window, IDC_MIN_GRANT, latencyNs(h.MinGnt));
-    if (h.InterruptPin != 0) {
-        setDecimal(window, IDC_INTERRUPT_LINE, h.InterruptLine);
-        const char pin[2] = {interruptPinLetter(h.InterruptPin), '\0'};
-        SetDlgItemTextA(window, IDC_INTERRUPT_PIN, pin);
-    } else {
-        SetDlgItemTextA(window, IDC_INTERRUPT_LINE, "");
-        SetDlgItemTextA(window, IDC_INTERRUPT_PIN, "");
-    }
-    setText(window, IDC_CAPABILITIES_PTR, "%02Xh", h.CapabilitiesPtr);
-    setText(window, IDC_BIST, "%02Xh", h.Bist);
+    showInterrupt(window, h);
     check(window, IDC_MULTI_FUNCTION, isMultiFunction(h.HeaderType, r.slot));
-
     for (int i = 0; i < 6; ++i)
         showBar(window, i, h.Bar[i]);
-    setAddressAndLength(window, IDC_ROM_ADDRESS, IDC_ROM_LENGTH, h.ExpansionRom);
-    setAddressAndLength(window, IDC_CIS_POINTER, IDC_CIS_LENGTH, h.CisPointer);
 }
 
 // Ends the run: also reached for the WM_DESTROY that follows a WM_CLOSE.

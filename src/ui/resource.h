@@ -20,6 +20,7 @@
 #define IDC_BAR_FLAG_FIRST 100
 #define IDC_BAR_FLAG_ROWS 6
 #define IDC_BAR_FLAG_COLUMNS 5
+#define IDC_BAR_FLAG_LAST 129
 #define IDC_BAR_FLAG(column, row) (IDC_BAR_FLAG_FIRST + IDC_BAR_FLAG_ROWS * (column) + (row))
 #define BAR_COLUMN_IO 0
 #define BAR_COLUMN_MEM 1
@@ -34,6 +35,8 @@
 #define IDC_COMMAND_LIST 134
 
 // Value fields (300..343).
+#define IDC_VALUE_FIRST 300
+#define IDC_VALUE_LAST 343
 #define IDC_BAR_ADDRESS_FIRST 300 /* 300 + i: address of register i */
 #define IDC_ROM_ADDRESS 306
 #define IDC_BAR_LENGTH_FIRST 307 /* 307 + i: length of register i */
