@@ -9,7 +9,7 @@
 
 namespace {
 
-// Records what the client asks of Win32 and answers as scripted.
+// Answers as scripted and keeps what the client asked of Win32.
 class FakeTransport : public DriverTransport {
   public:
     bool toAnsi(const wchar_t *wide, char *ansi, int ansiSize) override {
@@ -20,137 +20,92 @@ class FakeTransport : public DriverTransport {
         return wide[i] == 0;
     }
     void *createFile(const char *p, uint32_t a, uint32_t s, uint32_t d, uint32_t attr) override {
-        path = p;
-        access = a;
-        share = s;
-        disposition = d;
-        attributes = attr;
+        opened = {p, a, s, d, attr};
         return openFails ? nullptr : &handle;
     }
-    bool deviceIoControl(void *h, uint32_t c, const void *in, uint32_t inSize, void *out,
+    bool deviceIoControl(void *h, uint32_t code, const void *in, uint32_t inSize, void *out,
                          uint32_t outSize, uint32_t *returned) override {
-        ++calls;
         EXPECT_EQ(h, &handle);
-        code = c;
+        EXPECT_EQ(code, 0u);
+        EXPECT_EQ(outSize, 256u);
         request.assign(static_cast<const uint8_t *>(in), static_cast<const uint8_t *>(in) + inSize);
-        replyRoom = outSize;
         std::memset(out, 0xA5, replyBytes < outSize ? replyBytes : outSize);
         *returned = replyBytes;
+        ++calls;
         return succeed;
     }
-    void closeHandle(void *h) override {
-        EXPECT_EQ(h, &handle);
-        ++closes;
-    }
+    void closeHandle(void *) override { ++closes; }
     uint32_t lastError() override { return error; }
 
-    int handle = 0;
+    struct Open {
+        std::string path;
+        uint32_t access, share, disposition, attributes;
+        bool operator==(const Open &) const = default;
+    } opened{};
+    int handle = 0, calls = 0, closes = 0;
     bool openFails = false, succeed = true;
-    uint32_t replyBytes = 256;
-    uint32_t error = 0;
-    std::string path;
-    uint32_t access = 0, share = 1, disposition = 0, attributes = 0, code = 99, replyRoom = 0;
+    uint32_t replyBytes = 256, error = 0;
     std::vector<uint8_t> request;
-    int calls = 0, closes = 0;
 };
 
-struct DriverFixture : testing::Test {
-    FakeTransport transport;
-    DriverSource source{transport};
-    ConfigChannel channel;
-    uint8_t buffer[256];
-    void SetUp() override { channel.source = &source; }
-};
-
-TEST_F(DriverFixture, OpensTheDeviceExclusivelyForWriting) {
-    ASSERT_TRUE(openChannel(channel));
-    EXPECT_EQ(transport.path, "\\\\.\\KESTRIX");
-    EXPECT_EQ(transport.access, 0x40000000u);
-    EXPECT_EQ(transport.share, 0u);
-    EXPECT_EQ(transport.disposition, 3u);
-    EXPECT_EQ(transport.attributes, 0x80u);
-}
-
-TEST_F(DriverFixture, AHandleTheDriverRefusesIsAFailedOpen) {
+TEST(DriverSource, OpensExclusivelyAndRefusesAHandleTheDriverRefuses) {
     const struct {
-        bool probeSucceeds;
+        bool openFails, probeSucceeds;
         uint32_t error;
         bool opens;
     } cases[] = {
-        {true, 0, true},
-        {false, 2, true}, // no function at 0/0: still the driver's own handle
-        {false, 31, true},
-        {false, 32, false}, // ERROR_SHARING_VIOLATION: another program has it
+        {false, true, 0, true},
+        {false, false, 2, true},   // no function at 0/0: still the driver's own handle
+        {false, false, 32, false}, // ERROR_SHARING_VIOLATION: another program has it
+        {true, true, 0, false},
     };
     for (const auto &c : cases) {
+        FakeTransport transport;
+        transport.openFails = c.openFails;
         transport.succeed = c.probeSucceeds;
         transport.error = c.error;
-        transport.closes = 0;
-        ConfigChannel fresh;
-        fresh.source = &source;
-        EXPECT_EQ(openChannel(fresh), c.opens) << c.error;
-        EXPECT_EQ(transport.closes, c.opens ? 0 : 1) << c.error;
-        closeChannel(fresh);
+        DriverSource source(transport);
+        ConfigChannel channel;
+        channel.source = &source;
+        EXPECT_EQ(openChannel(channel), c.opens) << c.error;
+        EXPECT_EQ(transport.opened,
+                  (FakeTransport::Open{"\\\\.\\KESTRIX", 0x40000000u, 0, 3, 0x80}));
+        EXPECT_EQ(std::string(channel.error).empty(), c.opens) << channel.error;
+        closeChannel(channel);
+        closeChannel(channel);
+        EXPECT_EQ(transport.closes, c.openFails ? 0 : 1) << c.error;
     }
 }
 
-TEST_F(DriverFixture, FailedOpenReadsAndClosesNothing) {
-    transport.openFails = true;
-    EXPECT_FALSE(openChannel(channel));
-    EXPECT_STRNE(channel.error, "");
-    EXPECT_FALSE(readConfig(channel, 0, 0, buffer));
-    closeChannel(channel);
-    EXPECT_EQ(transport.calls, 0);
-    EXPECT_EQ(transport.closes, 0);
-}
-
-TEST_F(DriverFixture, RequestIsEightLittleEndianBytes) {
+TEST(DriverSource, RequestIsEightLittleEndianBytesAndOnlyAFullReplyCounts) {
+    FakeTransport transport;
+    DriverSource source(transport);
+    ConfigChannel channel;
+    channel.source = &source;
+    ASSERT_TRUE(openChannel(channel));
     const struct {
         unsigned bus, slot;
         std::vector<uint8_t> bytes;
-    } cases[] = {
-        {0, 0, {0, 0, 0, 0, 0, 0, 0, 0}},
-        {3, 0x29, {3, 0, 0, 0, 0x29, 0, 0, 0}},
-        {255, 255, {255, 0, 0, 0, 255, 0, 0, 0}},
-        {256, 300, {0, 0, 0, 0, 44, 0, 0, 0}},
-        {0x1234, 0x5678, {0x34, 0, 0, 0, 0x78, 0, 0, 0}},
-    };
-    ASSERT_TRUE(openChannel(channel));
-    for (const auto &c : cases) {
-        EXPECT_TRUE(readConfig(channel, c.bus, c.slot, buffer));
-        EXPECT_EQ(transport.request, c.bytes) << c.bus << "/" << c.slot;
-        EXPECT_EQ(transport.code, 0u);
-        EXPECT_EQ(transport.replyRoom, 256u);
-    }
-}
-
-TEST_F(DriverFixture, OnlyAFullReplyCounts) {
-    ASSERT_TRUE(openChannel(channel));
-    const struct {
         bool succeed;
-        uint32_t bytes;
-        bool expected;
-    } cases[] = {{true, 256, true}, {true, 255, false},  {true, 0, false},
-                 {true, 64, false}, {false, 256, false}, {true, 257, false}};
+        uint32_t replyBytes;
+        bool read;
+    } cases[] = {
+        {3, 0x29, {3, 0, 0, 0, 0x29, 0, 0, 0}, true, 256, true},
+        {0x1234, 0x5678, {0x34, 0, 0, 0, 0x78, 0, 0, 0}, true, 256, true},
+        {0, 0, {0, 0, 0, 0, 0, 0, 0, 0}, true, 255, false},
+        {0, 0, {0, 0, 0, 0, 0, 0, 0, 0}, true, 257, false},
+        {0, 0, {0, 0, 0, 0, 0, 0, 0, 0}, false, 256, false},
+    };
+    uint8_t buffer[256];
     for (const auto &c : cases) {
         transport.succeed = c.succeed;
-        transport.replyBytes = c.bytes;
-        EXPECT_EQ(readConfig(channel, 0, 0, buffer), c.expected) << c.succeed << " " << c.bytes;
+        transport.replyBytes = c.replyBytes;
+        EXPECT_EQ(readConfig(channel, c.bus, c.slot, buffer), c.read) << c.replyBytes;
+        EXPECT_EQ(transport.request, c.bytes) << c.bus << "/" << c.slot;
     }
-}
-
-TEST_F(DriverFixture, NullBufferSendsNoRequest) {
-    ASSERT_TRUE(openChannel(channel));
-    const int afterOpen = transport.calls;
+    const int calls = transport.calls;
     EXPECT_FALSE(readConfig(channel, 0, 0, nullptr));
-    EXPECT_EQ(transport.calls, afterOpen);
-}
-
-TEST_F(DriverFixture, ClosesTheHandleOnce) {
-    ASSERT_TRUE(openChannel(channel));
-    closeChannel(channel);
-    closeChannel(channel);
-    EXPECT_EQ(transport.closes, 1);
+    EXPECT_EQ(transport.calls, calls) << "no request without a buffer";
 }
 
 } // namespace

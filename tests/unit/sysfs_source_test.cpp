@@ -1,5 +1,6 @@
 #include "access/sysfs_source.h"
 
+#include "header/config_header.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -10,81 +11,74 @@
 namespace {
 
 namespace fs = std::filesystem;
-using testing_support::tempPath;
-using testing_support::writeBytes;
 
 // A fake /sys/bus/pci/devices with one config file per named function.
 struct FakeTree {
-    std::string root = tempPath("sysfs");
+    std::string root = testing_support::tempPath("sysfs");
     FakeTree() { fs::create_directories(root); }
     ~FakeTree() { fs::remove_all(root); }
     void add(const std::string &name, size_t size, char fill) {
         fs::create_directories(root + "/" + name);
-        writeBytes(root + "/" + name + "/config", std::string(size, fill));
+        testing_support::writeBytes(root + "/" + name + "/config", std::string(size, fill));
+    }
+    std::string open(SysfsSource &source) {
+        char error[SOURCE_ERROR_SIZE] = "";
+        return source.open(error, sizeof error) ? "" : error;
     }
 };
 
-TEST(SysfsSource, ReadsTheFunctionTheSlotNames) {
+// Slot bytes whose device-times-eight reading names another function: 22h is
+// 02.1 (not 04.2), 09h is 09.0 (not 01.1), E3h is 03.7 (not 1c.3).
+TEST(SysfsSource, ReadsTheFunctionTheSlotByteNames) {
     FakeTree tree;
-    tree.add("0000:00:00.0", 256, 'a');
-    tree.add("0000:03:1f.7", 4096, 'b'); // PCI Express: only the first 256 are read
-    tree.add("0000:00:01.1", 255, 'c');
-    SysfsSource source(tree.root.c_str());
-    char error[SOURCE_ERROR_SIZE];
-    ASSERT_TRUE(source.open(error, sizeof error)) << error;
-    uint8_t buffer[256];
     const struct {
+        const char *name;
+        size_t size;
         uint8_t bus, slot;
         bool found;
-        char fill;
-    } cases[] = {
-        {0, makeSlot(0, 0), true, 'a'}, {3, makeSlot(31, 7), true, 'b'},
-        {0, makeSlot(1, 1), false, 0}, // one byte short
-        {0, makeSlot(1, 0), false, 0}, // not there
-        {3, makeSlot(31, 6), false, 0},
+    } rows[] = {
+        {"0000:00:00.0", 256, 0, 0x00, true},    {"0000:00:02.1", 256, 0, 0x22, true},
+        {"0000:00:04.2", 256, 0, 0x44, true},    {"0000:0a:09.0", 256, 10, 0x09, true},
+        {"0000:0a:01.1", 256, 10, 0x21, true},   {"0000:3c:03.7", 4096, 0x3c, 0xE3, true},
+        {"0000:3c:1c.3", 256, 0x3c, 0x7C, true}, {"0000:00:01.1", 255, 0, 0x21, false},
+        {"0001:00:05.0", 256, 0, 0x05, false},
     };
-    for (const auto &c : cases) {
-        EXPECT_EQ(source.read(c.bus, c.slot, buffer), c.found) << int(c.bus) << "/" << int(c.slot);
-        if (c.found) {
-            EXPECT_EQ(std::string(reinterpret_cast<char *>(buffer), 256), std::string(256, c.fill));
+    for (size_t i = 0; i < std::size(rows); ++i)
+        tree.add(rows[i].name, rows[i].size, char('a' + i));
+    SysfsSource source(tree.root.c_str());
+    ASSERT_EQ(tree.open(source), "");
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        uint8_t buffer[256] = {};
+        EXPECT_EQ(source.read(rows[i].bus, rows[i].slot, buffer), rows[i].found) << rows[i].name;
+        if (rows[i].found) {
+            EXPECT_EQ(buffer[0], 'a' + i) << rows[i].name;
+            EXPECT_EQ(buffer[255], 'a' + i) << rows[i].name;
         }
     }
 }
 
-TEST(SysfsSource, UnprivilegedSixtyFourBytesFailToOpenWithTheRemedy) {
-    FakeTree tree;
-    tree.add("0000:00:00.0", 64, 'a');
-    tree.add("0000:00:02.0", 64, 'a');
-    SysfsSource source(tree.root.c_str());
-    char error[SOURCE_ERROR_SIZE];
-    ASSERT_FALSE(source.open(error, sizeof error));
-    const std::string message = error;
-    EXPECT_NE(message.find("only 64 of 256 bytes"), std::string::npos) << message;
-    EXPECT_NE(message.find("run as root"), std::string::npos) << message;
-    EXPECT_NE(message.find("--from"), std::string::npos) << message;
-}
-
-TEST(SysfsSource, NoBusFailsToOpenWithTheCause) {
+TEST(SysfsSource, FailsToOpenNamingTheCauseAndTheRemedy) {
     const struct {
-        const char *what;
-        bool makeRoot;
-        const char *domainOnly;
-        const char *needle;
+        bool root;
+        const char *function;
+        size_t size;
+        std::vector<std::string> said;
     } cases[] = {
-        {"missing folder", false, nullptr, "cannot read"},
-        {"empty folder", true, nullptr, "no PCI functions"},
-        {"other domains only", true, "0001:00:00.0", "no PCI functions"},
+        {false, nullptr, 0, {"cannot read", "--from"}},
+        {true, nullptr, 0, {"no PCI functions"}},
+        {true, "0001:00:00.0", 256, {"no PCI functions"}},
+        {true, "0000:00:00.0", 64, {"only 64 of 256 bytes", "run as root", "--from"}},
     };
     for (const auto &c : cases) {
         FakeTree tree;
-        if (!c.makeRoot)
+        if (!c.root)
             fs::remove_all(tree.root);
-        if (c.domainOnly)
-            tree.add(c.domainOnly, 256, 'x');
+        if (c.function)
+            tree.add(c.function, c.size, 'x');
         SysfsSource source(tree.root.c_str());
-        char error[SOURCE_ERROR_SIZE];
-        EXPECT_FALSE(source.open(error, sizeof error)) << c.what;
-        EXPECT_NE(std::string(error).find(c.needle), std::string::npos) << c.what << ": " << error;
+        const std::string error = tree.open(source);
+        for (const std::string &part : c.said)
+            EXPECT_NE(error.find(part), std::string::npos) << error;
     }
 }
 
