@@ -115,9 +115,8 @@ struct KeyCase {
 TEST_F(Terminal, KeysAndClicksPressButtons) {
     const KeyCase cases[] = {
         {"Tab focuses Exit, Enter presses it", {{Act::Tab}, {Act::Enter}}, {IDC_EXIT}},
-        {"Space presses the focused button", {{Act::Tab}, {Act::Tab}, {Act::Space}}, {IDC_DUMP}},
-        {"Tab goes round past the disabled box",
-         {{Act::Tab}, {Act::Tab}, {Act::Tab}, {Act::Tab}, {Act::Enter}},
+        {"Tab goes round past the disabled box, Space presses",
+         {{Act::Tab}, {Act::Tab}, {Act::Tab}, {Act::Tab}, {Act::Space}},
          {IDC_EXIT}},
         {"Shift-Tab from nothing reaches the last tab stop",
          {{Act::ShiftTab}, {Act::Enter}},
@@ -126,12 +125,10 @@ TEST_F(Terminal, KeysAndClicksPressButtons) {
         {"Enter with nothing focused is IDOK", {{Act::Enter}}, {IDOK}},
         {"Esc is IDCANCEL", {{Act::Esc}}, {IDCANCEL}},
         {"Alt+letter presses its button", {{Act::AltLetter, 'r'}}, {IDC_PCI_REPORT}},
-        {"the plain letter too", {{Act::Letter, 'D'}}, {IDC_DUMP}},
         {"and then it has the focus", {{Act::Letter, 'd'}, {Act::Enter}}, {IDC_DUMP, IDC_DUMP}},
         {"a letter of nothing", {{Act::Letter, 'q'}}, {}},
         {"a click presses a button", {{Act::Click, 0, IDC_PCI_REPORT, 2}}, {IDC_PCI_REPORT}},
         {"a click on the disabled box does nothing", {{Act::Click, 0, IDC_MULTI_FUNCTION}}, {}},
-        {"a click on a value field does nothing", {{Act::Click, 0, IDC_VENDOR_ID}}, {}},
     };
     for (const KeyCase &c : cases) {
         winlayer::setFocus(nullptr);
@@ -188,12 +185,10 @@ TEST_F(Terminal, WheelAndScrollBarScrollTheList) {
     } rows[] = {
         {"wheel down: three lines", list.row + 2, list.col, InputEvent::Button::WheelDown, 3},
         {"wheel up", list.row, list.col + 3, InputEvent::Button::WheelUp, 0},
-        {"not above the first line", list.row, list.col, InputEvent::Button::WheelUp, 0},
         {"the down arrow", list.row + lines - 1, bar, InputEvent::Button::Left, 1},
         {"the track below the thumb: a page", list.row + lines - 2, bar, InputEvent::Button::Left,
          1 + lines},
         {"the up arrow", list.row, bar, InputEvent::Button::Left, lines},
-        {"a click on a line does nothing", list.row + 1, list.col, InputEvent::Button::Left, lines},
         {"the wheel outside the list", list.row - 2, list.col, InputEvent::Button::WheelDown,
          lines},
     };
@@ -247,11 +242,11 @@ TEST_F(Fresh, AWindowIsCreatedHiddenWithEveryControlEmpty) {
     const winlayer::Window *w = winlayer::findWindow(dialog);
     EXPECT_FALSE(winlayer::isVisible(*w));
     EXPECT_EQ(w->children.size(), 126u);
-    for (int id = IDC_BAR_ADDRESS_FIRST; id <= IDC_CAPABILITIES_PTR; ++id) {
+    for (int id = IDC_VALUE_FIRST; id <= IDC_VALUE_LAST; ++id) {
         char text[8] = "x";
         EXPECT_EQ(GetDlgItemTextA(dialog, id, text, sizeof text), 0u) << id;
     }
-    for (int id = IDC_BAR_FLAG_FIRST; id < IDC_BAR_FLAG_FIRST + 30; ++id)
+    for (int id = IDC_BAR_FLAG_FIRST; id <= IDC_BAR_FLAG_LAST; ++id)
         EXPECT_EQ(IsDlgButtonChecked(dialog, id), UINT(BST_UNCHECKED)) << id;
     EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_STATUS_LIST, LB_GETCOUNT, 0, 0), 0);
     EXPECT_EQ(winlayer::layer().focus, nullptr) << "DefWindowProcA answers WM_INITDIALOG with 0";
@@ -284,50 +279,17 @@ TEST_F(Fresh, WhatTheLayerLacksStopsTheProgram) {
         {"a list box message",
          [](HWND d) { SendDlgItemMessageA(d, IDC_HEX_DUMP, 0x0186 /* LB_SETCURSEL */, 0, 0); },
          "LISTBOX control 130 does not implement message 0x0186"},
-        {"a button message", [](HWND d) { SendDlgItemMessageA(d, IDC_EXIT, 0x00F4, 0, 0); },
-         "BUTTON control 2 does not implement message 0x00F4"},
         {"a static's message", [](HWND d) { SendDlgItemMessageA(d, IDC_BIST, BM_SETCHECK, 1, 0); },
          "STATIC control 336 does not implement message 0x00F1"},
-        {"an up-down message",
-         [](HWND d) { SendDlgItemMessageA(d, IDC_UPDOWN, WM_USER + 111, 0, 0); },
-         "msctls_updown32 control 200 does not implement message 0x046F"},
         {"a message box with buttons", [](HWND d) { MessageBoxA(d, "?", "t", 4 /* MB_YESNO */); },
          "MessageBoxA type 0x4"},
         {"minimising", [](HWND d) { ShowWindow(d, 6 /* SW_MINIMIZE */); }, "ShowWindow command 6"},
-        {"a message filter",
-         [](HWND d) {
-             MSG msg;
-             GetMessageA(&msg, d, 0, 0);
-         },
-         "GetMessageA with a window or message filter"},
         {"waiting with no terminal",
          [](HWND) {
              MSG msg;
              GetMessageA(&msg, nullptr, 0, 0);
          },
          "no terminal is attached"},
-        {"a class style",
-         [](HWND) {
-             WNDCLASSEXA wc = {};
-             wc.cbSize = sizeof wc;
-             wc.style = 0x0008; // CS_DBLCLKS
-             wc.lpfnWndProc = recording::procedure;
-             wc.lpszClassName = "Other";
-             RegisterClassExA(&wc);
-         },
-         "class style 0x8"},
-        {"a file dialog flag",
-         [](HWND d) {
-             char path[16] = "";
-             OPENFILENAMEA request = {};
-             request.lStructSize = sizeof request;
-             request.hwndOwner = d;
-             request.lpstrFile = path;
-             request.nMaxFile = sizeof path;
-             request.Flags = 0x200; // OFN_ALLOWMULTISELECT
-             GetOpenFileNameA(&request);
-         },
-         "GetOpenFileNameA flags 0x200"},
         {"another cursor", [](HWND) { LoadCursorA(nullptr, MAKEINTRESOURCEA(32513)); },
          "IDC_ARROW"},
     };

@@ -4,6 +4,7 @@
 #include "win32/terminal.h"
 #include "win32/win32_layer.h"
 
+#include "golden.h"
 #include "recording_display.h"
 #include "recording_window.h"
 
@@ -84,56 +85,30 @@ bool isOutline(const winlayer::Window &w) {
            w.cx > 2 && w.cy > 2;
 }
 
-TEST_F(MainTemplate, EveryControlFitsAnEightyByTwentyFourTerminal) {
+// Where every control lands on an 80 x 24 terminal, as golden text. None
+// leaves the screen, and controls apart in dialog units stay apart in cells.
+TEST_F(MainTemplate, EveryControlOnAnEightyByTwentyFourTerminal) {
     const CellRect &window = winlayer::findWindow(dialog)->cells;
     EXPECT_TRUE((window == CellRect{0, 0, 24, 78})) << window.rows << "x" << window.cols;
+    std::string text;
     for (size_t i = 0; i < 126; ++i) {
-        const CellRect &c = control(i).cells;
+        const winlayer::Window &a = control(i);
+        const CellRect &c = a.cells;
+        char line[80];
+        snprintf(line, sizeof line, "%3zu id %4d  %2d,%2d %2dx%2d\n", i + 1, a.id, c.row, c.col,
+                 c.rows, c.cols);
+        text += line;
         EXPECT_TRUE(c.row >= 0 && c.col >= 0 && c.row + c.rows <= 24 && c.col + c.cols <= 80)
-            << "control " << i + 1 << " (id " << control(i).id << ")";
-    }
-}
-
-TEST_F(MainTemplate, ControlsApartInDialogUnitsStayApartInCells) {
-    for (size_t i = 0; i < 126; ++i)
+            << line;
         for (size_t j = i + 1; j < 126; ++j) {
-            const winlayer::Window &a = control(i), &b = control(j);
+            const winlayer::Window &b = control(j);
             // The outer frame encloses the others; its edges are checked by the drawing.
-            if (isOutline(a) || isOutline(b) || overlapsInUnits(a, b))
-                continue;
-            EXPECT_FALSE(overlaps(a.cells, b.cells)) << "controls " << i + 1 << " (id " << a.id
-                                                     << ") and " << j + 1 << " (id " << b.id << ")";
+            const bool apart = !isOutline(a) && !isOutline(b) && !overlapsInUnits(a, b);
+            EXPECT_FALSE(apart && overlaps(a.cells, b.cells))
+                << "controls " << i + 1 << ", " << j + 1;
         }
-}
-
-TEST_F(MainTemplate, WhereTheMainControlsLand) {
-    const struct {
-        int id;
-        CellRect cells;
-    } rows[] = {
-        {IDC_EXIT, {22, 1, 2, 12}},
-        {IDC_DUMP, {19, 28, 1, 9}},
-        {IDC_PCI_REPORT, {22, 42, 2, 12}},
-        {IDC_UPDOWN, {22, 15, 2, 25}},
-        {IDC_MULTI_FUNCTION, {1, 42, 1, 3}},
-        {IDC_HEX_DUMP, {12, 38, 9, 16}},
-        {IDC_COMMAND_LIST, {7, 2, 3, 25}},
-        {IDC_STATUS_LIST, {7, 28, 3, 25}},
-        {IDC_VENDOR_NAME, {2, 14, 1, 62}},
-        {IDC_PROG_IF_NAME, {7, 55, 1, 21}},
-        {IDC_BASE_CLASS, {11, 70, 1, 6}},
-        {IDC_INTERRUPT_PIN, {20, 70, 1, 6}},
-        {IDC_TOTAL_DEVICES, {22, 70, 1, 6}},
-        {IDC_CURRENT_DEVICE, {23, 70, 1, 6}},
-        {IDC_BAR_ADDRESS_FIRST, {12, 9, 1, 9}},
-        {IDC_ROM_ADDRESS, {18, 9, 1, 9}},
-        {IDC_CIS_POINTER, {19, 9, 1, 9}},
-    };
-    for (const auto &r : rows) {
-        const CellRect &c = winlayer::findWindow(GetDlgItem(dialog, r.id))->cells;
-        EXPECT_TRUE(c == r.cells) << "id " << r.id << ": " << c.row << "," << c.col << " " << c.rows
-                                  << "x" << c.cols;
     }
+    testing_support::expectGolden("layout-80x24.txt", text);
 }
 
 TEST(CellBuffer, SendsOnlyWhatChanged) {

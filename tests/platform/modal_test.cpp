@@ -114,6 +114,9 @@ TEST_F(Boxes, PathPromptEditsAcceptsAndCancels) {
          "new.txt", 0, 4},
         {"Esc is No, a second Esc cancels", true, "old.txt", "\n\x1b\x1b", 256, FALSE, "old.txt", 0,
          0},
+        {"Left moves to No", true, "old.txt", "\n<\n\x1b", 256, FALSE, "old.txt", 0, 0},
+        {"Right and Tab move too, round to Yes", true, "old.txt", "\n>\t\n", 256, TRUE, "old.txt",
+         0, 4},
     };
     for (const PromptCase &c : cases) {
         char path[256];
