@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The Linux command line: the worked example report byte for byte (but for
 # its time line), exit statuses, and the messages that name each failure.
+# ctest runs it with LUMIVAR set to the program it built.
 set -uo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
-lumivar=${LUMIVAR_OUT:-$top/out}/native/src/lumivar
+lumivar=${LUMIVAR:-${LUMIVAR_OUT:-$top/out}/native/src/lumivar}
+via=$top/samples/via-apollo-pro266-cardbus-multifunction.txt
 data=$top/tests/data
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -44,6 +46,8 @@ while IFS='|' read -r status needle args; do
   fi
 done <<TABLE
 0|Lumivar V4.04 - PCI Spec V3.0|--version
+0|PCI Bus #0,  PCI Device #1,  Function #0|--from "$via" --names /dev/null --report - --device 2
+0|PCI Bus #0,  PCI Device #7,  Function #1|--from "$via" --names /dev/null --report - --device 10
 0|--save-dump FILE|--help
 2|unknown argument '--bogus'|--bogus
 2|--report needs a value|--report
