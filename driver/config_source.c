@@ -169,24 +169,22 @@ static NTSTATUS loadDump(PUNICODE_STRING path) {
     const ULONG length = readFrom(file, (UCHAR *)text, size);
     ZwClose(file);
 
+    // One pass: a table as large as the text could fill.
     char error[DUMP_ERROR_SIZE];
-    long count = countDumpFunctions(text, length, error, sizeof error);
-    if (count > 0) {
-        dumpEntries = allocate((SIZE_T)count * sizeof(DumpEntry));
-        if (dumpEntries == NULL) {
-            release(text);
-            return STATUS_INSUFFICIENT_RESOURCES;
-        }
-        loadingPath = path->Buffer;
-        count = loadDumpFunctions(text, length, dumpEntries, (size_t)count, noteLeftOut, error,
-                                  sizeof error);
-        loadingPath = NULL;
+    const size_t capacity = dumpTableCapacity(length);
+    dumpEntries = allocate(capacity * sizeof(DumpEntry));
+    if (dumpEntries == NULL) {
+        release(text);
+        return STATUS_INSUFFICIENT_RESOURCES;
     }
+    loadingPath = path->Buffer;
+    const long count =
+        loadDumpFunctions(text, length, dumpEntries, capacity, noteLeftOut, error, sizeof error);
+    loadingPath = NULL;
     release(text);
     if (count <= 0) {
         DbgPrint("kestrix: dump %ws:%s\n", path->Buffer, error);
-        if (dumpEntries != NULL)
-            release(dumpEntries);
+        release(dumpEntries);
         dumpEntries = NULL;
         return STATUS_FILE_CORRUPT_ERROR;
     }

@@ -73,6 +73,10 @@ AddressSet seenAddresses;
 
 } // namespace
 
+size_t dumpTableCapacity(size_t length) {
+    return length / (3 * DUMP_ENTRY_BYTES) + 1;
+}
+
 long countDumpFunctions(const char *text, size_t length, char *error, size_t errorSize) {
     CountingSink sink;
     return parse(sink, text, length, error, errorSize) ? long(sink.count()) : -1;

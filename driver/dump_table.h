@@ -25,12 +25,17 @@ typedef struct DumpEntry {
 // Receives a function that is read but left out, with the reason.
 typedef void (*DumpNoteHandler)(int line, const char *message);
 
+// The most functions that a dump of length bytes can hold: each takes three
+// characters or more for each of its 256 bytes. A table this large is never
+// too small for that text.
+size_t dumpTableCapacity(size_t length);
+
 // Counts the functions of the whole text of a dump. Returns their number, or
 // -1 with a one-line cause ("LINE: what is wrong") in error.
 long countDumpFunctions(const char *text, size_t length, char *error, size_t errorSize);
 
-// Parses the text again and stores its functions, at most capacity, in lspci
-// order (bus, device, function), ready for findDumpEntry; notes may be null.
+// Parses the text and stores its functions, at most capacity, in lspci order
+// (bus, device, function), ready for findDumpEntry; notes may be null.
 // Returns the number stored, or -1 with the cause in error: a malformed dump,
 // a function given twice, or more functions than capacity.
 long loadDumpFunctions(const char *text, size_t length, DumpEntry *entries, size_t capacity,

@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         require(memchr(error, '\0', sizeof error) != nullptr && error[0] != '\0');
         return 0;
     }
-    require(count > 0);
+    require(count > 0 && size_t(count) <= dumpTableCapacity(size));
 
     // Too small a table must fail, never write past its end.
     std::vector<DumpEntry> tooSmall(static_cast<size_t>(count - 1));

@@ -109,10 +109,11 @@ bool DumpParser::parseHexLine(const char *text, size_t length) {
         ++pos;
     }
     ++pos;
+    // Blanks at the end of the line are no byte; found once, not at every byte.
+    while (length > pos && (text[length - 1] == ' ' || text[length - 1] == '\t'))
+        --length;
     int count = 0;
     while (pos < length) {
-        if (isBlank(text + pos, length - pos))
-            break;
         if (text[pos] != ' ')
             return fail(line_, "malformed hex line: bytes must be separated by blanks");
         ++pos;
