@@ -17,29 +17,6 @@ namespace {
 using recording::commands;
 using recording::received;
 
-// Keys and clicks, as a script for the display.
-enum class Act {
-    Tab,
-    ShiftTab,
-    Enter,
-    Space,
-    Esc,
-    Left,
-    Right,
-    Up,
-    Down,
-    Letter,
-    AltLetter,
-    Click
-};
-
-struct Input {
-    Act act;
-    char letter = 0; // Letter, AltLetter
-    int id = 0;      // Click: the control clicked, at its first cell (0: the close box)
-    int col = 0;     // Click: cells from the control's left edge
-};
-
 struct Fresh : testing::Test {
     void SetUp() override { winlayer::resetLayer(); }
     void TearDown() override {
@@ -63,28 +40,12 @@ struct Terminal : Fresh {
 
     CellRect cellsOf(int id) { return winlayer::findWindow(GetDlgItem(dialog, id))->cells; }
 
-    void play(const Input &in) {
-        switch (in.act) {
-        case Act::Tab: display.key(VK_TAB, '\t'); break;
-        case Act::ShiftTab: display.key(VK_TAB, '\t', true); break;
-        case Act::Enter: display.key(VK_RETURN, '\r'); break;
-        case Act::Space: display.key(VK_SPACE, ' '); break;
-        case Act::Esc: display.key(VK_ESCAPE, 0x1B); break;
-        case Act::Left: display.key(VK_LEFT); break;
-        case Act::Right: display.key(VK_RIGHT); break;
-        case Act::Up: display.key(VK_UP); break;
-        case Act::Down: display.key(VK_DOWN); break;
-        case Act::Letter: display.type(std::string(1, in.letter)); break;
-        case Act::AltLetter: display.alt(in.letter); break;
-        case Act::Click:
-            if (in.id == 0) {
-                display.mouse(0, winlayer::closeBoxColumn(*winlayer::findWindow(dialog)));
-            } else {
-                const CellRect r = cellsOf(in.id);
-                display.mouse(r.row, r.col + in.col);
-            }
-            break;
-        }
+    // A click at col cells from the left edge of control id; 0 is the close box.
+    void click(int id, int col = 0) {
+        if (id == 0)
+            return display.mouse(0, winlayer::closeBoxColumn(*winlayer::findWindow(dialog)));
+        const CellRect r = cellsOf(id);
+        display.mouse(r.row, r.col + col);
     }
 
     // The application's loop, until the script has been played.
@@ -98,73 +59,65 @@ struct Terminal : Fresh {
         }
     }
 
-    void run(const std::vector<Input> &inputs) {
+    void run(const std::string &keys) {
         received.clear();
-        for (const Input &in : inputs)
-            play(in);
+        display.keys(keys);
         pump();
     }
 };
 
-struct KeyCase {
-    const char *name;
-    std::vector<Input> inputs;
-    std::vector<WPARAM> commands;
-};
-
 TEST_F(Terminal, KeysAndClicksPressButtons) {
-    const KeyCase cases[] = {
-        {"Tab focuses Exit, Enter presses it", {{Act::Tab}, {Act::Enter}}, {IDC_EXIT}},
-        {"Tab goes round past the disabled box, Space presses",
-         {{Act::Tab}, {Act::Tab}, {Act::Tab}, {Act::Tab}, {Act::Space}},
-         {IDC_EXIT}},
-        {"Shift-Tab from nothing reaches the last tab stop",
-         {{Act::ShiftTab}, {Act::Enter}},
-         {IDC_PCI_REPORT}},
-        {"Shift-Tab goes back", {{Act::Tab}, {Act::ShiftTab}, {Act::Enter}}, {IDC_PCI_REPORT}},
-        {"Enter with nothing focused is IDOK", {{Act::Enter}}, {IDOK}},
-        {"Esc is IDCANCEL", {{Act::Esc}}, {IDCANCEL}},
-        {"Alt+letter presses its button", {{Act::AltLetter, 'r'}}, {IDC_PCI_REPORT}},
-        {"and then it has the focus", {{Act::Letter, 'd'}, {Act::Enter}}, {IDC_DUMP, IDC_DUMP}},
-        {"a letter of nothing", {{Act::Letter, 'q'}}, {}},
-        {"a click presses a button", {{Act::Click, 0, IDC_PCI_REPORT, 2}}, {IDC_PCI_REPORT}},
-        {"a click on the disabled box does nothing", {{Act::Click, 0, IDC_MULTI_FUNCTION}}, {}},
+    const struct {
+        const char *keys;
+        std::vector<WPARAM> commands;
+    } cases[] = {
+        {"{Tab}{Enter}", {IDC_EXIT}},
+        {"{Tab}{Tab}{Tab}{Tab}{Space}", {IDC_EXIT}}, // round, past the disabled box
+        {"{S-Tab}{Enter}", {IDC_PCI_REPORT}},        // from nothing to the last tab stop
+        {"{Tab}{S-Tab}{Enter}", {IDC_PCI_REPORT}},
+        {"{Esc}", {IDCANCEL}},
+        {"{A-r}", {IDC_PCI_REPORT}},
+        {"d{Enter}", {IDC_DUMP, IDC_DUMP}}, // a plain letter too, and then it has the focus
+        {"q", {}},
     };
-    for (const KeyCase &c : cases) {
+    for (const auto &c : cases) {
         winlayer::setFocus(nullptr);
-        run(c.inputs);
-        EXPECT_EQ(commands(), c.commands) << c.name;
+        run(c.keys);
+        EXPECT_EQ(commands(), c.commands) << c.keys;
     }
+    click(IDC_PCI_REPORT, 2);
+    click(IDC_MULTI_FUNCTION); // disabled: nothing
+    run("");
+    EXPECT_EQ(commands(), std::vector<WPARAM>{IDC_PCI_REPORT});
 }
 
-struct StepCase {
-    const char *name;
-    std::vector<Input> inputs;
-    std::vector<int> deltas; // of the UDN_DELTAPOS notifications, in order
-    int position;
-};
-
 TEST_F(Terminal, ArrowKeysAndClicksStepTheUpDownControl) {
-    const CellRect updown = cellsOf(IDC_UPDOWN);
-    const StepCase cases[] = {
-        {"Right steps up without the focus", {{Act::Right}}, {1}, 3},
-        {"Left steps down", {{Act::Left}}, {-1}, 1},
-        {"Up and Down as on Windows", {{Act::Up}, {Act::Down}, {Act::Down}}, {1, -1, -1}, 1},
-        {"while a button has the focus", {{Act::Tab}, {Act::Right}}, {1}, 3},
-        {"not past the end", {{Act::Right}, {Act::Right}, {Act::Right}}, {1, 1, 1}, 4},
-        {"the right arrow", {{Act::Click, 0, IDC_UPDOWN, updown.cols - 2}}, {1}, 3},
-        {"the left arrow", {{Act::Click, 0, IDC_UPDOWN, 0}}, {-1}, 1},
+    const struct {
+        const char *keys;
+        int clickAt;             // cells from the control's left edge, or -1
+        std::vector<int> deltas; // of the UDN_DELTAPOS notifications, in order
+        int position;
+    } cases[] = {
+        {"{Right}", -1, {1}, 3}, // without the focus
+        {"{Left}", -1, {-1}, 1},
+        {"{Up}{Down}{Down}", -1, {1, -1, -1}, 1},
+        {"{Tab}{Right}", -1, {1}, 3}, // while a button has the focus
+        {"{Right}{Right}{Right}", -1, {1, 1, 1}, 4},
+        {"", cellsOf(IDC_UPDOWN).cols - 2, {1}, 3}, // the right arrow
+        {"", 0, {-1}, 1},                           // the left arrow
     };
-    for (const StepCase &c : cases) {
+    for (const auto &c : cases) {
         SendDlgItemMessageA(dialog, IDC_UPDOWN, UDM_SETRANGE, 0, MAKELPARAM(4, 1));
         SendDlgItemMessageA(dialog, IDC_UPDOWN, UDM_SETPOS, 0, MAKELPARAM(2, 0));
-        run(c.inputs);
+        if (c.clickAt >= 0)
+            click(IDC_UPDOWN, c.clickAt);
+        run(c.keys);
         std::vector<int> deltas;
         for (const recording::Received &r : received)
             if (r.message == WM_NOTIFY)
                 deltas.push_back(r.change.iDelta);
-        EXPECT_EQ(deltas, c.deltas) << c.name;
-        EXPECT_EQ(recording::position(dialog), c.position) << c.name;
+        EXPECT_EQ(deltas, c.deltas) << c.keys << c.clickAt;
+        EXPECT_EQ(recording::position(dialog), c.position) << c.keys << c.clickAt;
     }
 }
 
@@ -203,7 +156,8 @@ TEST_F(Terminal, WheelAndScrollBarScrollTheList) {
 }
 
 TEST_F(Terminal, TheCloseBoxAndAVanishedTerminalCloseTheWindow) {
-    run({{Act::Click, 0, 0}});
+    click(0);
+    run("");
     EXPECT_EQ(recording::destroyed.size(), 1u) << "close box";
     EXPECT_EQ(GetDlgItem(dialog, IDC_EXIT), nullptr);
 

@@ -1,6 +1,5 @@
 // Where the template's controls land on a terminal, and the cell buffer that
 // sends the terminal only what changed.
-#include "term/dialog_layout.h"
 #include "win32/terminal.h"
 #include "win32/win32_layer.h"
 
@@ -10,52 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
-
 namespace {
-
-struct LayoutCase {
-    const char *name;
-    std::vector<LayoutItem> items;
-    std::vector<CellRect> cells; // row, col, rows, cols
-};
-
-constexpr LayoutShape BOX = LayoutShape::Box, LIST = LayoutShape::List, FRAME = LayoutShape::Frame;
-
-TEST(DialogLayout, RowsMoveDownOnlyWhenSomethingAboveIsInTheWay) {
-    const LayoutCase cases[] = {
-        {"rows are y / 8 with nothing in the way",
-         {{BOX, 8, 8, 20, 8}, {BOX, 8, 20, 20, 8}, {BOX, 8, 28, 20, 8}},
-         {{1, 2, 1, 5}, {2, 2, 1, 5}, {3, 2, 1, 5}}},
-        {"a thin line between rows 4 units apart pushes the next one down",
-         {{BOX, 220, 72, 84, 8}, {FRAME, 216, 80, 92, 2}, {BOX, 220, 84, 56, 8}},
-         {{9, 55, 1, 21}, {10, 54, 1, 23}, {11, 55, 1, 14}}},
-        {"in another column the line pushes nothing",
-         {{FRAME, 216, 80, 92, 2}, {BOX, 8, 84, 56, 8}},
-         {{10, 54, 1, 23}, {10, 2, 1, 14}}},
-        {"an outline takes a row for each edge",
-         {{FRAME, 4, 4, 304, 168}, {BOX, 8, 8, 20, 8}, {BOX, 8, 160, 20, 8}, {BOX, 8, 172, 20, 8}},
-         {{0, 1, 22, 76}, {1, 2, 1, 5}, {20, 2, 1, 5}, {22, 2, 1, 5}}},
-        {"a list box shows the whole lines inside its border",
-         {{LIST, 8, 60, 100, 32}, {BOX, 36, 88, 36, 8}, {LIST, 152, 96, 64, 76}},
-         {{7, 2, 3, 25}, {11, 9, 1, 9}, {12, 38, 9, 16}}},
-        {"a vertical line runs from its top row to its last",
-         {{FRAME, 216, 52, 92, 2}, {FRAME, 216, 52, 1, 120}, {FRAME, 4, 4, 304, 168}},
-         {{6, 54, 1, 23}, {6, 54, 16, 1}, {0, 1, 22, 76}}},
-        {"taller controls take rows of 8 units, one at least",
-         {{BOX, 4, 176, 48, 16}, {BOX, 112, 156, 36, 12}, {BOX, 168, 8, 12, 4}},
-         {{22, 1, 2, 12}, {19, 28, 1, 9}, {1, 42, 1, 3}}},
-    };
-    for (const LayoutCase &c : cases) {
-        std::vector<CellRect> cells(c.items.size());
-        layoutDialog(c.items.data(), int(c.items.size()), 311, 194, cells.data());
-        for (size_t i = 0; i < cells.size(); ++i) {
-            const CellRect &want = c.cells[i], &got = cells[i];
-            EXPECT_TRUE(got == want) << c.name << ", item " << i << ": got " << got.row << ","
-                                     << got.col << " " << got.rows << "x" << got.cols;
-        }
-    }
-}
 
 // The real template, laid out by the layer as it creates the window.
 struct MainTemplate : testing::Test {
@@ -109,34 +63,6 @@ TEST_F(MainTemplate, EveryControlOnAnEightyByTwentyFourTerminal) {
         }
     }
     testing_support::expectGolden("layout-80x24.txt", text);
-}
-
-TEST(CellBuffer, SendsOnlyWhatChanged) {
-    RecordingDisplay display(3, 10);
-    CellBuffer buffer;
-    buffer.resize(3, 10);
-    buffer.fill({0, 0, 3, 10}, U' ', Role::Face);
-    const struct {
-        const char *name;
-        void (*change)(CellBuffer &);
-        int written;
-    } steps[] = {
-        {"everything at first", [](CellBuffer &) {}, 30},
-        {"nothing when nothing changed", [](CellBuffer &) {}, 0},
-        {"one cell", [](CellBuffer &b) { b.put(1, 4, U'x', Role::Face); }, 1},
-        {"the same again is no change", [](CellBuffer &b) { b.put(1, 4, U'x', Role::Face); }, 0},
-        {"a new role is a change", [](CellBuffer &b) { b.put(1, 4, U'x', Role::Sunken); }, 1},
-        {"a run of text", [](CellBuffer &b) { b.text(2, 0, "abc", 10, Role::Face); }, 3},
-        {"text clipped at maxCols",
-         [](CellBuffer &b) { b.text(0, 0, "0123456789", 4, Role::Face); }, 4},
-        {"writes outside are dropped", [](CellBuffer &b) { b.put(5, 20, U'x', Role::Face); }, 0},
-        {"after invalidate, everything", [](CellBuffer &b) { b.invalidate(); }, 30},
-        {"after resize, everything", [](CellBuffer &b) { b.resize(2, 5); }, 10},
-    };
-    for (const auto &s : steps) {
-        s.change(buffer);
-        EXPECT_EQ(buffer.writeChanges(display), s.written) << s.name;
-    }
 }
 
 TEST(CellBuffer, ShowsWindows1252AsUnicode) {

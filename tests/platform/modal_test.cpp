@@ -59,25 +59,6 @@ struct Boxes : testing::Test {
     }
 };
 
-// Keys for the script: "\n" Enter, "\x1b" Esc, "\t" Tab, "\b" Backspace,
-// "\x7f" Delete, "<" Left, ">" Right, "^" Home, "$" End; anything else typed.
-void play(RecordingDisplay &display, const std::string &keys) {
-    for (char c : keys) {
-        switch (c) {
-        case '\n': display.key(VK_RETURN, '\r'); break;
-        case '\x1b': display.key(VK_ESCAPE, 0x1B); break;
-        case '\t': display.key(VK_TAB, '\t'); break;
-        case '\b': display.key(VK_BACK, 0x08); break;
-        case '\x7f': display.key(VK_DELETE); break;
-        case '<': display.key(VK_LEFT); break;
-        case '>': display.key(VK_RIGHT); break;
-        case '^': display.key(VK_HOME); break;
-        case '$': display.key(VK_END); break;
-        default: display.type(std::string(1, c)); break;
-        }
-    }
-}
-
 struct PromptCase {
     const char *name;
     bool save;
@@ -98,8 +79,8 @@ TEST_F(Boxes, PathPromptEditsAcceptsAndCancels) {
          "C:\\dir\\pci-3.txt", 0, 0},
         {"editing at the end", true, "/r/pci-3.txt", "\b\b\bdoc\n", 256, TRUE, "/r/pci-3.doc", 3,
          9},
-        {"editing in the middle", true, "/r/pci-3.txt", "^>>>\x7f\x7f\x7fq$\n", 256, TRUE,
-         "/r/q-3.txt", 3, 7},
+        {"editing in the middle", true, "/r/pci-3.txt",
+         "{Home}{Right}{Right}{Right}\x7f\x7f\x7fq{End}\n", 256, TRUE, "/r/q-3.txt", 3, 7},
         {"a name without an extension stays so", true, "/r/a.txt", "\b\b\b\b\n", 256, TRUE, "/r/a",
          3, 4},
         {"an empty name is not accepted", true, "ab", "\b\b\n\x1b", 256, FALSE, "ab", 0, 0},
@@ -114,9 +95,9 @@ TEST_F(Boxes, PathPromptEditsAcceptsAndCancels) {
          "new.txt", 0, 4},
         {"Esc is No, a second Esc cancels", true, "old.txt", "\n\x1b\x1b", 256, FALSE, "old.txt", 0,
          0},
-        {"Left moves to No", true, "old.txt", "\n<\n\x1b", 256, FALSE, "old.txt", 0, 0},
-        {"Right and Tab move too, round to Yes", true, "old.txt", "\n>\t\n", 256, TRUE, "old.txt",
-         0, 4},
+        {"Left moves to No", true, "old.txt", "\n{Left}\n\x1b", 256, FALSE, "old.txt", 0, 0},
+        {"Right and Tab move too, round to Yes", true, "old.txt", "\n{Right}\t\n", 256, TRUE,
+         "old.txt", 0, 4},
     };
     for (const PromptCase &c : cases) {
         char path[256];
@@ -128,7 +109,7 @@ TEST_F(Boxes, PathPromptEditsAcceptsAndCancels) {
         request.nMaxFile = c.size;
         request.lpstrTitle = "Lumivar";
         request.Flags = c.save ? OFN_OVERWRITEPROMPT : OFN_READONLY;
-        play(display, c.keys);
+        display.keys(c.keys);
         const BOOL accepted = c.save ? GetSaveFileNameA(&request) : GetOpenFileNameA(&request);
         EXPECT_EQ(accepted, c.accepted) << c.name;
         EXPECT_STREQ(path, c.path) << c.name;

@@ -7,6 +7,7 @@
 #include "term/display.h"
 #include "win32/win32.h"
 
+#include <cstring>
 #include <deque>
 #include <functional>
 #include <string>
@@ -31,7 +32,7 @@ class RecordingDisplay : public Display {
         cursorVisible = visible;
     }
 
-    void flush() override { ++flushes; }
+    void flush() override {}
 
     bool readEvent(InputEvent &event, int timeoutMs) override {
         while (!script_.empty() && script_.front().action) {
@@ -84,6 +85,43 @@ class RecordingDisplay : public Display {
         e.type = InputEvent::Type::Resize;
         script_.push_back({e, rows, cols, {}});
     }
+    // Keys as text: {Tab} {S-Tab} {Enter} {Space} {Esc} {Back} {Del} {Left}
+    // {Right} {Up} {Down} {Home} {End}, {A-x} for Alt+x; \t \n \x1b \b \x7f
+    // for Tab, Enter, Esc, Back and Del; other characters typed.
+    void keys(const std::string &script) {
+        static const struct {
+            const char *name;
+            unsigned vk;
+            unsigned char character;
+        } NAMED[] = {{"Tab", VK_TAB, '\t'},    {"Enter", VK_RETURN, '\r'}, {"Space", VK_SPACE, ' '},
+                     {"Esc", VK_ESCAPE, 0x1B}, {"Back", VK_BACK, 0x08},    {"Del", VK_DELETE, 0},
+                     {"Left", VK_LEFT, 0},     {"Right", VK_RIGHT, 0},     {"Up", VK_UP, 0},
+                     {"Down", VK_DOWN, 0},     {"Home", VK_HOME, 0},       {"End", VK_END, 0}};
+        for (size_t i = 0; i < script.size(); ++i) {
+            static const char CONTROLS[] = "\t\n\x1b\b\x7f";
+            static const char *const CONTROL_NAMES[] = {"{Tab}", "{Enter}", "{Esc}", "{Back}",
+                                                        "{Del}"};
+            if (const char *c = strchr(CONTROLS, script[i]); c != nullptr && *c != '\0') {
+                keys(CONTROL_NAMES[c - CONTROLS]);
+                continue;
+            }
+            if (script[i] != '{') {
+                type(script.substr(i, 1));
+                continue;
+            }
+            const size_t end = script.find('}', i);
+            std::string name = script.substr(i + 1, end - i - 1);
+            i = end;
+            if (name.rfind("A-", 0) == 0) {
+                alt(name[2]);
+                continue;
+            }
+            const bool shift = name.rfind("S-", 0) == 0;
+            for (const auto &n : NAMED)
+                if (name.substr(shift ? 2 : 0) == n.name)
+                    key(n.vk, n.character, shift);
+        }
+    }
     // Runs when the script gets here: a look at the screen while a box is up.
     void then(std::function<void()> action) { script_.push_back({{}, 0, 0, std::move(action)}); }
     bool scriptDone() const { return script_.empty(); }
@@ -127,7 +165,6 @@ class RecordingDisplay : public Display {
     }
 
     int cellsWritten = 0;
-    int flushes = 0;
     int cursorRow = 0, cursorCol = 0;
     bool cursorVisible = false;
 
