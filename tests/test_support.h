@@ -39,11 +39,9 @@ inline std::string readBytes(const std::string &path) {
 template <typename F> std::string capture(F write) {
     std::FILE *f = std::tmpfile();
     write(f);
-    std::fflush(f);
-    std::string out;
+    std::string out(size_t(std::ftell(f)), '\0');
     std::rewind(f);
-    for (int c; (c = std::fgetc(f)) != EOF;)
-        out += char(c);
+    out.resize(std::fread(out.data(), 1, out.size(), f));
     std::fclose(f);
     return out;
 }
