@@ -1,11 +1,16 @@
 // kestrix.sys's reads through the HAL and its sysfs paths, built for the build
-// machine against a HAL that answers as scripted.
+// machine against a HAL that answers as scripted, and its dump table.
 #include "config_read.h"
+#include "dump_table.h"
+
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -85,6 +90,25 @@ TEST(DriverHalRead, SlotByteNamesDeviceAndFunction) {
         sysfsConfigPath(c.bus, c.slot, path);
         EXPECT_EQ(std::wstring(path),
                   std::wstring(L"\\??\\unix\\sys\\bus\\pci\\devices\\") + c.sysfs + L"\\config");
+    }
+}
+
+// kestrix.sys's dump table refuses the malformed dumps that the application
+// refuses, with the same causes (the application's golden text).
+TEST(DriverDumpTable, RefusesWhatTheApplicationRefuses) {
+    const std::string golden = testing_support::readBytes(TEST_DATA_DIR "/bad-dumps.txt");
+    std::istringstream lines(golden);
+    for (std::string line; std::getline(lines, line);) {
+        const std::string name = line.substr(0, line.find(": "));
+        std::string message = line.substr(name.size() + 2);
+        // "FILE:LINE: cause" is "LINE: cause" here, "FILE: cause" just "cause".
+        message = message == "(opens)" ? "" : message.substr(message[5] == ' ' ? 6 : 5);
+        const std::string text = testing_support::readBytes(TEST_DATA_DIR "/bad-dumps/" + name);
+        std::vector<DumpEntry> entries(dumpTableCapacity(text.size()));
+        char error[DUMP_ERROR_SIZE] = "";
+        loadDumpFunctions(text.data(), text.size(), entries.data(), entries.size(), nullptr, error,
+                          sizeof error);
+        EXPECT_EQ(error, message) << name;
     }
 }
 

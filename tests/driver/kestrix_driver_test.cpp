@@ -148,56 +148,33 @@ bool loadExpected(const char *listPath) {
     return ok;
 }
 
-void describe(char *text, size_t size, unsigned bus, unsigned slot) {
-    snprintf(text, size, "%02x:%02x.%u", bus, slot & 0x1F, slot >> 5);
-}
-
 // Every bus/slot pair of buses 0..15 and of the buses the list names, as the
-// application's scan reads them.
+// application's scan reads them: the listed functions answer their bytes,
+// every other pair that no function is there.
 void checkScan(HANDLE device) {
     bool buses[256] = {};
     for (int b = 0; b < 16; ++b)
         buses[b] = true;
     for (int i = 0; i < expectedCount; ++i)
         buses[expected[i].bus] = true;
-    int wrong = 0, found = 0;
+    int wrong = 0;
     for (unsigned bus = 0; bus < 256; ++bus) {
-        if (!buses[bus])
-            continue;
-        for (unsigned slot = 0; slot < 256; ++slot) {
+        for (unsigned slot = 0; buses[bus] && slot < 256; ++slot) {
             uint8_t out[CONFIG_BYTES];
             memset(out, 0xA5, sizeof out);
             const Reply r = readConfig(device, bus, slot, out);
             const Expected *e = findExpected(bus, slot);
-            char name[16];
-            describe(name, sizeof name, bus, slot);
-            bool ok;
-            if (e != nullptr) {
-                ++found;
-                ok = r.ok && r.returned == CONFIG_BYTES && memcmp(out, e->bytes, CONFIG_BYTES) == 0;
-                if (!ok && wrong < MAX_REPORTED_SCAN_FAILURES) {
-                    int differ = -1;
-                    for (DWORD i = 0; i < CONFIG_BYTES && differ < 0; ++i)
-                        if (out[i] != e->bytes[i])
-                            differ = int(i);
-                    printf("FAIL: scan: %s present: ok %d error %lu returned %lu, first "
-                           "differing byte %d\n",
-                           name, r.ok, r.error, r.returned, differ);
-                }
-            } else {
-                ok = !r.ok && r.error == ERROR_DEV_NOT_EXIST;
-                if (!ok && wrong < MAX_REPORTED_SCAN_FAILURES)
-                    printf("FAIL: scan: %s absent: ok %d error %lu returned %lu\n", name, r.ok,
-                           r.error, r.returned);
-            }
+            const bool ok = e != nullptr ? r.ok && r.returned == CONFIG_BYTES &&
+                                               memcmp(out, e->bytes, CONFIG_BYTES) == 0
+                                         : !r.ok && r.error == ERROR_DEV_NOT_EXIST;
             ++checks;
-            if (!ok) {
-                ++wrong;
-                ++failures;
-            }
+            if (!ok && ++failures && ++wrong <= MAX_REPORTED_SCAN_FAILURES)
+                printf("FAIL: scan: %02x:%02x.%u %s: ok %d error %lu returned %lu\n", bus,
+                       slot & 0x1F, slot >> 5, e != nullptr ? "present" : "absent", r.ok, r.error,
+                       r.returned);
         }
     }
-    printf("scan: %d functions expected, %d pairs answered wrongly\n", found, wrong);
+    printf("scan: %d functions expected, %d pairs answered wrongly\n", expectedCount, wrong);
 }
 
 struct NtReply {
@@ -236,22 +213,16 @@ const ShapeCase SHAPE_CASES[] = {
     {"well-formed, 512 bytes of reply room", 0, 8, 512, 0, 0, STATUS_OK},
     {"no request", 0, 0, 256, 0, 0, STATUS_INVALID_PARAMETER_VALUE},
     {"4-byte request", 0, 4, 256, 0, 0, STATUS_INVALID_PARAMETER_VALUE},
-    {"7-byte request", 0, 7, 256, 0, 0, STATUS_INVALID_PARAMETER_VALUE},
     {"9-byte request", 0, 9, 256, 0, 0, STATUS_INVALID_PARAMETER_VALUE},
-    {"16-byte request", 0, 16, 256, 0, 0, STATUS_INVALID_PARAMETER_VALUE},
     {"no reply room", 0, 8, 0, 0, 0, STATUS_BUFFER_TOO_SMALL_VALUE},
-    {"1 byte of reply room", 0, 8, 1, 0, 0, STATUS_BUFFER_TOO_SMALL_VALUE},
     {"255 bytes of reply room", 0, 8, 255, 0, 0, STATUS_BUFFER_TOO_SMALL_VALUE},
     {"bus + 256", 0, 8, 256, 0x100, 0, STATUS_INVALID_PARAMETER_VALUE},
-    {"bus + 65536", 0, 8, 256, 0x10000, 0, STATUS_INVALID_PARAMETER_VALUE},
     {"bus + 80000000h", 0, 8, 256, 0x80000000LL, 0, STATUS_INVALID_PARAMETER_VALUE},
     {"slot + 256", 0, 8, 256, 0, 0x100, STATUS_INVALID_PARAMETER_VALUE},
     {"slot + 80000000h", 0, 8, 256, 0, 0x80000000LL, STATUS_INVALID_PARAMETER_VALUE},
     {"code 4 (function 1)", 4, 8, 256, 0, 0, STATUS_INVALID_DEVICE_REQUEST_VALUE},
-    {"code 1 (direct in)", 1, 8, 256, 0, 0, STATUS_INVALID_DEVICE_REQUEST_VALUE},
     {"code 3 (neither)", 3, 8, 256, 0, 0, STATUS_INVALID_DEVICE_REQUEST_VALUE},
     {"code 8000h (write access)", 0x8000, 8, 256, 0, 0, STATUS_INVALID_DEVICE_REQUEST_VALUE},
-    {"code 220000h (device type 22h)", 0x220000, 8, 256, 0, 0, STATUS_INVALID_DEVICE_REQUEST_VALUE},
     {"code 222000h", 0x222000, 8, 256, 0, 0, STATUS_INVALID_DEVICE_REQUEST_VALUE},
 };
 
