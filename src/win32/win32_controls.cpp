@@ -102,17 +102,14 @@ size_t sortedPosition(const std::vector<std::string> &items, const char *text) {
     return low;
 }
 
-// Messages every control answers the same way; false for the others.
-bool commonMessage(Window &w, UINT message, WPARAM wParam, LPARAM lParam, LRESULT &result) {
+// Messages every control answers the same way; any other ends the program.
+LRESULT commonMessage(Window &w, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_SETTEXT:
         w.text = lParam != 0 ? reinterpret_cast<const char *>(lParam) : "";
-        result = TRUE;
-        return true;
-    case WM_GETTEXT:
-        result = copyWindowText(w, reinterpret_cast<char *>(lParam), wParam);
-        return true;
-    case WM_GETTEXTLENGTH: result = LRESULT(w.text.size()); return true;
+        return TRUE;
+    case WM_GETTEXT: return copyWindowText(w, reinterpret_cast<char *>(lParam), wParam);
+    case WM_GETTEXTLENGTH: return LRESULT(w.text.size());
     // Input that means nothing to this control, and its destruction.
     case WM_DESTROY:
     case WM_KEYDOWN:
@@ -121,8 +118,8 @@ bool commonMessage(Window &w, UINT message, WPARAM wParam, LPARAM lParam, LRESUL
     case WM_CHAR:
     case WM_SYSCHAR:
     case WM_LBUTTONDOWN:
-    case WM_MOUSEWHEEL: result = 0; return true;
-    default: return false;
+    case WM_MOUSEWHEEL: return 0;
+    default: unsupported(w, message);
     }
 }
 
@@ -141,10 +138,7 @@ LRESULT buttonProcedure(Window &w, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_LBUTTONDOWN: pressButton(w); return 0;
     default: break;
     }
-    LRESULT result = 0;
-    if (!commonMessage(w, message, wParam, lParam, result))
-        unsupported(w, message);
-    return result;
+    return commonMessage(w, message, wParam, lParam);
 }
 
 // A click in the scroll bar column: the arrows move a line, the track a page.
@@ -204,10 +198,7 @@ LRESULT listProcedure(Window &w, UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     default: break;
     }
-    LRESULT result = 0;
-    if (!commonMessage(w, message, wParam, lParam, result))
-        unsupported(w, message);
-    return result;
+    return commonMessage(w, message, wParam, lParam);
 }
 
 bool inRange(const UpDownState &u, int value) {
@@ -261,10 +252,7 @@ LRESULT updownProcedure(Window &w, UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     default: break;
     }
-    LRESULT result = 0;
-    if (!commonMessage(w, message, wParam, lParam, result))
-        unsupported(w, message);
-    return result;
+    return commonMessage(w, message, wParam, lParam);
 }
 
 } // namespace
@@ -277,10 +265,7 @@ LRESULT controlProcedure(Window &control, UINT message, WPARAM wParam, LPARAM lP
     case Kind::Static:
     case Kind::TopLevel: break;
     }
-    LRESULT result = 0;
-    if (!commonMessage(control, message, wParam, lParam, result))
-        unsupported(control, message);
-    return result;
+    return commonMessage(control, message, wParam, lParam);
 }
 
 void pressButton(Window &button) {
