@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <functional>
 #include <string>
 
 namespace {
@@ -147,25 +146,15 @@ TEST_F(Boxes, PathPromptButtonsAndCursor) {
     GetSaveFileNameA(&request);
 }
 
-struct MessageCase {
-    const char *name;
-    std::function<void(Boxes &)> answer;
-};
-
+// Enter, Space, Esc, its letter, a click (*), or the terminal going away; a
+// letter that no button has leaves the box up.
 TEST_F(Boxes, MessageBoxEndsWithOk) {
-    const MessageCase cases[] = {
-        {"Enter", [](Boxes &b) { b.display.key(VK_RETURN, '\r'); }},
-        {"Space", [](Boxes &b) { b.display.key(VK_SPACE, ' '); }},
-        {"Esc", [](Boxes &b) { b.display.key(VK_ESCAPE, 0x1B); }},
-        {"its letter", [](Boxes &b) { b.display.type("o"); }},
-        {"a click on OK", [](Boxes &b) { b.clickWhenShown("OK"); }},
-        {"the terminal going away", [](Boxes &) {}},
-    };
-    for (const MessageCase &c : cases) {
-        display.type("q"); // no button has it: the box stays
-        c.answer(*this);
-        EXPECT_EQ(MessageBoxA(nullptr, "Unable to open 'x'", "Lumivar", MB_OK), IDOK) << c.name;
-        EXPECT_TRUE(display.scriptDone()) << c.name;
+    for (std::string keys : {"q\n", "q ", "q\x1b", "qo", "q", "q*"}) {
+        display.keys(keys.substr(0, keys.find('*')));
+        if (keys.back() == '*')
+            clickWhenShown("OK");
+        EXPECT_EQ(MessageBoxA(nullptr, "Unable to open 'x'", "Lumivar", MB_OK), IDOK) << keys;
+        EXPECT_TRUE(display.scriptDone()) << keys;
         winlayer::layer().inputClosed = false;
     }
 }

@@ -89,12 +89,13 @@ TEST(DumpSource, RefusesMalformedDumpsNamingFileAndLine) {
     std::sort(files.begin(), files.end());
     std::string text;
     for (const auto &file : files) {
-        DumpSource source(file.c_str());
+        const std::string path = file.string();
+        DumpSource source(path.c_str());
         char error[SOURCE_ERROR_SIZE] = "(opens)";
         source.open(error, sizeof error);
         std::string message = error;
-        if (message.rfind(file.string(), 0) == 0)
-            message.replace(0, file.string().size(), "FILE");
+        if (message.rfind(path, 0) == 0)
+            message.replace(0, path.size(), "FILE");
         text += file.filename().string() + ": " + message + "\n";
     }
     testing_support::expectGolden("bad-dumps.txt", text);
