@@ -93,9 +93,7 @@ TEST_F(Screens, TheFirstDevice) {
 
 TEST_F(Screens, SteppedToTheBridgeWithDumpFocused) {
     open();
-    display.key(VK_RIGHT);
-    display.key(VK_TAB, '\t');
-    display.key(VK_TAB, '\t');
+    display.keys("{Right}\t\t");
     pump();
     testing_support::expectGolden("screen-bridge-dump-focused.txt", picture(display));
 }
@@ -120,8 +118,7 @@ TEST_F(Screens, TheSavePromptAndItsOverwriteQuestion) {
     display.then([&] { prompt = picture(display); });
     display.key(VK_RETURN, '\r');
     display.then([&] { question = picture(display); });
-    display.key(VK_ESCAPE, 0x1B); // no: back to the prompt
-    display.key(VK_ESCAPE, 0x1B); // and cancelled
+    display.keys("\x1b\x1b"); // no: back to the prompt, and cancelled
     EXPECT_FALSE(GetSaveFileNameA(&request));
     testing_support::expectGolden("screen-save-prompt.txt", prompt);
     testing_support::expectGolden("screen-overwrite-question.txt", question);
