@@ -75,7 +75,7 @@ TEST_F(Functions, OneDeviceOrAllAndTheUnreadableLeftOut) {
         const std::string text = report(c.index);
         std::string devices;
         for (size_t at = 0; (at = text.find("h  Device ID", at)) != std::string::npos; ++at)
-            devices += (devices.empty() ? "" : " ") + text.substr(at - 4, 4);
+            devices.append(devices.empty() ? "" : " ").append(text, at - 4, 4);
         EXPECT_EQ(devices, c.devices) << c.index;
         EXPECT_EQ(failures.failed.size(), c.index == 0 || c.index == 2 ? 0u : 1u) << c.index;
     }

@@ -23,8 +23,10 @@ std::string scan(FakeSource &source, DeviceTable &table) {
     std::string order;
     for (int i = 0; i < table.count; ++i) {
         const DeviceRecord &r = table.records[i];
-        order += (i ? " " : "") + std::to_string(r.bus) + ":" + std::to_string(slotDevice(r.slot)) +
-                 "." + std::to_string(slotFunction(r.slot));
+        char text[16];
+        snprintf(text, sizeof text, "%s%u:%u.%u", i ? " " : "", r.bus, slotDevice(r.slot),
+                 slotFunction(r.slot));
+        order += text;
     }
     return order;
 }
