@@ -190,8 +190,7 @@ step "4. in a fresh prefix, install.cmd refuses bad starts and changes nothing"
 start_display
 # The prefix stays up between the runs below, so that the driver's state is
 # what the scripts left, not what a fresh start of the prefix makes of it.
-wineboot -i >/dev/null 2>&1
-wineserver -w
+"$repo/scripts/new-wine-prefix"
 wineserver -p >/dev/null 2>&1 || fail "wineserver -p failed"
 release_root="$WINEPREFIX/drive_c/Lumivar release"
 unpack "$work/first.zip" "$release_root"
