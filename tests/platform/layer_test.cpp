@@ -233,17 +233,9 @@ TEST_F(Fresh, WhatTheLayerLacksStopsTheProgram) {
         {"a list box message",
          [](HWND d) { SendDlgItemMessageA(d, IDC_HEX_DUMP, 0x0186 /* LB_SETCURSEL */, 0, 0); },
          "LISTBOX control 130 does not implement message 0x0186"},
-        {"a static's message", [](HWND d) { SendDlgItemMessageA(d, IDC_BIST, BM_SETCHECK, 1, 0); },
-         "STATIC control 336 does not implement message 0x00F1"},
         {"a message box with buttons", [](HWND d) { MessageBoxA(d, "?", "t", 4 /* MB_YESNO */); },
          "MessageBoxA type 0x4"},
         {"minimising", [](HWND d) { ShowWindow(d, 6 /* SW_MINIMIZE */); }, "ShowWindow command 6"},
-        {"waiting with no terminal",
-         [](HWND) {
-             MSG msg;
-             GetMessageA(&msg, nullptr, 0, 0);
-         },
-         "no terminal is attached"},
         {"another cursor", [](HWND) { LoadCursorA(nullptr, MAKEINTRESOURCEA(32513)); },
          "IDC_ARROW"},
     };
