@@ -16,7 +16,7 @@ namespace {
 // offset i is (seed + i) & 0xFF.
 std::string hexLines(int bytes, int seed) {
     std::string out;
-    char text[8];
+    char text[16];
     for (int offset = 0; offset < bytes; offset += 16) {
         snprintf(text, sizeof text, "%02x:", offset);
         out += text;
