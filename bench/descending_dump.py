@@ -16,14 +16,15 @@ import time
 
 
 def write_dump(path):
+    # Byte i of function `order` is (order + i) & FF: a hex line depends only
+    # on its first byte, so there are 256 of them to format.
+    lines = [" ".join("%02x" % ((first + i) & 0xFF) for i in range(16)) for first in range(256)]
     with open(path, "w") as out:
         for order in range(0xFFFF, -1, -1):
             out.write("%02x:%02x.%d Host bridge: Example\n" % (order >> 8, order >> 3 & 0x1F,
                                                                  order & 7))
-            for offset in range(0, 256, 16):
-                out.write("%02x: %s\n" % (offset, " ".join(
-                    "%02x" % ((order + offset + i) & 0xFF) for i in range(16))))
-            out.write("\n")
+            out.write("".join("%02x: %s\n" % (offset, lines[(order + offset) & 0xFF])
+                              for offset in range(0, 256, 16)) + "\n")
 
 
 def wall(argv):
