@@ -19,6 +19,17 @@ bool readConfig(ConfigChannel &channel, unsigned bus, unsigned slot, void *buffe
                                 static_cast<uint8_t *>(buffer));
 }
 
+void listFunctions(ConfigChannel &channel, std::vector<FunctionAddress> &functions) {
+    functions.clear();
+    if (channel.isOpen)
+        channel.source->listFunctions(functions);
+}
+
+bool readFunction(ConfigChannel &channel, const FunctionAddress &at, void *buffer) {
+    return buffer != nullptr && channel.isOpen &&
+           channel.source->readFunction(at, static_cast<uint8_t *>(buffer));
+}
+
 void closeChannel(ConfigChannel &channel) {
     if (!channel.isOpen)
         return;

@@ -5,6 +5,7 @@
 #include "access/config_source.h"
 
 #include <cstdint>
+#include <vector>
 
 struct ConfigChannel {
     ConfigSource *source = nullptr; // the access method behind this channel
@@ -16,5 +17,10 @@ struct ConfigChannel {
 bool openChannel(ConfigChannel &channel);
 // Reads the function at bus/slot; both are cut to 8 bits first.
 bool readConfig(ConfigChannel &channel, unsigned bus, unsigned slot, void *buffer);
+// Every function the open channel's source holds, all domains and buses, in
+// address order; empty when the channel is not open.
+void listFunctions(ConfigChannel &channel, std::vector<FunctionAddress> &functions);
+// The first 256 bytes of the function at a full address.
+bool readFunction(ConfigChannel &channel, const FunctionAddress &at, void *buffer);
 // Closes the source if it is open; harmless to call twice or after a failed open.
 void closeChannel(ConfigChannel &channel);

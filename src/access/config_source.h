@@ -4,16 +4,46 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 // Room for a message that names the cause of a failed open and its remedy.
 constexpr size_t SOURCE_ERROR_SIZE = 512;
+
+// A function's full address, in any domain and on any bus.
+struct FunctionAddress {
+    uint32_t domain;
+    uint8_t bus;
+    uint8_t device;   // 0..31
+    uint8_t function; // 0..7
+};
+
+// lspci's order: domain, bus, device, function.
+inline bool operator<(const FunctionAddress &a, const FunctionAddress &b) {
+    if (a.domain != b.domain)
+        return a.domain < b.domain;
+    if (a.bus != b.bus)
+        return a.bus < b.bus;
+    return a.device != b.device ? a.device < b.device : a.function < b.function;
+}
+inline bool operator==(const FunctionAddress &a, const FunctionAddress &b) {
+    return !(a < b) && !(b < a);
+}
+
+// "DDDD:BB:DD.F"; size 16 is enough for any domain.
+void formatFunctionAddress(const FunctionAddress &at, char *text, size_t size);
 
 class ConfigSource {
   public:
     virtual ~ConfigSource() = default;
     // Prepares the source. On failure writes a one-line cause into error.
     virtual bool open(char *error, size_t errorSize) = 0;
-    // Fills all 256 bytes of the function at bus/slot, or returns false.
+    // Fills all 256 bytes of the function at bus/slot of domain 0, or returns false.
     virtual bool read(uint8_t bus, uint8_t slot, uint8_t *buffer) = 0;
     virtual void close() = 0;
+    // Every function the open source holds, all domains and all buses, in
+    // address order. By default every bus and slot of domain 0 is asked.
+    virtual void listFunctions(std::vector<FunctionAddress> &functions);
+    // The first 256 bytes of the function at any address, or false. By
+    // default only domain 0 can be reached.
+    virtual bool readFunction(const FunctionAddress &at, uint8_t *buffer);
 };

@@ -7,11 +7,16 @@
 
 namespace {
 
+// A CR is a blank too, so that lines ending in CR LF read as lspci's own.
+bool isBlankChar(char c) {
+    return c == ' ' || c == '\t' || c == '\r';
+}
+
 // Reads exactly `digits` hex digits at text[pos]; -1 if they are not there.
-long hexField(const char *text, size_t length, size_t pos, int digits) {
+long long hexField(const char *text, size_t length, size_t pos, int digits) {
     if (pos + size_t(digits) > length)
         return -1;
-    long value = 0;
+    long long value = 0;
     for (int i = 0; i < digits; ++i) {
         const int d = hexDigitValue(text[pos + size_t(i)]);
         if (d < 0)
@@ -22,7 +27,8 @@ long hexField(const char *text, size_t length, size_t pos, int digits) {
 }
 
 struct HeaderLine {
-    long domain, bus, device, function;
+    long long domain, bus, device, function;
+    size_t length; // of the address
 };
 
 // "BB:DD.F" or "DDDD:BB:DD.F", then the end of the line or a blank.
@@ -45,7 +51,8 @@ bool parseHeaderLine(const char *text, size_t length, HeaderLine &h) {
     h.function = hexField(text, length, pos + 6, 1);
     if (h.function < 0)
         return false;
-    return pos + 7 == length || text[pos + 7] == ' ' || text[pos + 7] == '\t';
+    h.length = pos + 7;
+    return pos + 7 == length || isBlankChar(text[pos + 7]);
 }
 
 // A hex line starts with an offset of hex digits and a colon.
@@ -58,10 +65,13 @@ bool looksLikeHexLine(const char *text, size_t length) {
 
 bool isBlank(const char *text, size_t length) {
     for (size_t i = 0; i < length; ++i)
-        if (text[i] != ' ' && text[i] != '\t')
+        if (!isBlankChar(text[i]))
             return false;
     return true;
 }
+
+// The UTF-8 byte-order mark that some editors put at the start of a file.
+constexpr char BYTE_ORDER_MARK[] = "\xEF\xBB\xBF";
 
 } // namespace
 
@@ -113,11 +123,11 @@ bool DumpParser::parseHexLine(const char *text, size_t length) {
     while (pos < length) {
         if (isBlank(text + pos, length - pos))
             break;
-        if (text[pos] != ' ')
+        if (!isBlankChar(text[pos]))
             return fail(line_, "malformed hex line: bytes must be separated by blanks");
         ++pos;
         const long value = hexField(text, length, pos, 2);
-        if (value < 0 || (pos + 2 < length && text[pos + 2] != ' '))
+        if (value < 0 || (pos + 2 < length && !isBlankChar(text[pos + 2])))
             return fail(line_, "malformed hex line: \"%.*s\" is not a two-digit hex byte",
                         int(length - pos < 8 ? length - pos : 8), text + pos);
         const long at = offset + count;
@@ -139,6 +149,17 @@ bool DumpParser::parseHexLine(const char *text, size_t length) {
 
 bool DumpParser::feedLine(const char *text, size_t length, bool tooLong) {
     ++line_;
+    bytes_ += length + 1;
+    if (tooLong)
+        return fail(line_, "line longer than %d characters: no lspci dump has one",
+                    DUMP_LINE_LIMIT);
+    if (bytes_ > DUMP_SIZE_LIMIT)
+        return fail(line_, "the dump goes on past %u MiB, far more than any machine gives",
+                    unsigned(DUMP_SIZE_LIMIT >> 20));
+    if (line_ == 1 && length >= 3 && memcmp(text, BYTE_ORDER_MARK, 3) == 0) {
+        text += 3;
+        length -= 3;
+    }
     if (isBlank(text, length))
         return endFunction();
     HeaderLine h;
@@ -146,17 +167,18 @@ bool DumpParser::feedLine(const char *text, size_t length, bool tooLong) {
         if (!endFunction())
             return false;
         if (h.device > 0x1F || h.function > 7)
-            return fail(line_, "%.7s is no PCI address: device numbers run to 1f, functions to 7",
-                        text);
+            return fail(line_, "%.*s is no PCI address: device numbers run to 1f, functions to 7",
+                        int(h.length), text);
         inFunction_ = true;
         memset(&current_, 0, sizeof current_);
         memset(have_, 0, sizeof have_);
+        current_.domain = uint32_t(h.domain);
         current_.bus = uint8_t(h.bus);
         current_.slot = uint8_t(h.device | h.function << 5);
         current_.line = line_;
-        snprintf(name_, sizeof name_, "%04lx:%02lx:%02lx.%ld", h.domain, h.bus, h.device,
-                 h.function);
-        skipping_ = h.domain != 0;
+        snprintf(name_, sizeof name_, "%04x:%02x:%02x.%u", unsigned(h.domain), unsigned(h.bus),
+                 unsigned(h.device), unsigned(h.function));
+        skipping_ = h.domain != 0 && !sink_.takesAllDomains();
         if (skipping_) {
             char note[DUMP_MESSAGE_SIZE];
             snprintf(note, sizeof note, "%s is outside PCI domain 0 and is left out", name_);
@@ -166,8 +188,6 @@ bool DumpParser::feedLine(const char *text, size_t length, bool tooLong) {
     }
     if (!looksLikeHexLine(text, length))
         return true; // names, capabilities, anything else lspci prints
-    if (tooLong)
-        return fail(line_, "malformed hex line: too long");
     if (!inFunction_)
         return fail(line_,
                     "hex line outside a function: a header line \"BB:DD.F ...\" must come first");

@@ -1,7 +1,8 @@
 // Reader of the text that `lspci -x`, `-xxx` and `-xxxx` print: a header line
 // "BB:DD.F ..." or "DDDD:BB:DD.F ...", hex lines "OO: xx xx ...", a blank line
 // after each function. Lines are fed one at a time; nothing is allocated, so
-// the same reader serves the application and the driver.
+// the same reader serves the application and the driver. A dump is data, not
+// a text file: a CR counts as a blank and a byte 1Ah is no end.
 #pragma once
 
 #include <cstddef>
@@ -10,8 +11,13 @@
 constexpr int DUMP_MESSAGE_SIZE = 256;
 constexpr int DUMP_CONFIG_BYTES = 256; // what a function needs to be served
 constexpr int DUMP_MAX_OFFSET = 4096;  // extended space printed by -xxxx
+// Longer lines than any lspci prints, a larger dump than any machine gives
+// (65536 functions of -xxx are about 60 MiB): endless input ends here.
+constexpr int DUMP_LINE_LIMIT = 1024;
+constexpr unsigned long long DUMP_SIZE_LIMIT = 128ull << 20;
 
 struct DumpFunction {
+    uint32_t domain;
     uint8_t bus;
     uint8_t slot; // SlotByte
     uint8_t bytes[DUMP_CONFIG_BYTES];
@@ -25,12 +31,16 @@ class DumpSink {
     virtual bool onFunction(const DumpFunction &function, char *message, size_t size) = 0;
     // A function that is read but left out, with the reason.
     virtual void onSkipped(int line, const char *message) = 0;
+    // Whether functions outside domain 0 go to onFunction; if not they are
+    // left out (a SlotByte cannot reach them).
+    virtual bool takesAllDomains() const { return false; }
 };
 
 class DumpParser {
   public:
     explicit DumpParser(DumpSink &sink) : sink_(sink) {}
-    // One line without its line end; tooLong when the reader had to cut it.
+    // One line without its line end; tooLong when the reader had to cut it
+    // (an error: no dump has such lines).
     // Returns false on a malformed dump; message() says why, errorLine() where.
     bool feedLine(const char *text, size_t length, bool tooLong = false);
     // Call at the end of the input.
@@ -52,6 +62,7 @@ class DumpParser {
     char name_[48] = {};
     uint8_t have_[DUMP_CONFIG_BYTES / 8] = {};
     int functions_ = 0;
+    unsigned long long bytes_ = 0; // fed so far, line ends included
     char message_[DUMP_MESSAGE_SIZE] = {};
     int errorLine_ = 0;
 };

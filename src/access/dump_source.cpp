@@ -1,5 +1,6 @@
 #include "access/dump_source.h"
 
+#include "base/short_path.h"
 #include "base/text_file.h"
 #include "header/config_header.h"
 
@@ -9,67 +10,64 @@
 
 namespace {
 
-constexpr size_t LINE_LIMIT = 1024;
-
-bool sameAddress(const DumpFunction &a, uint8_t bus, uint8_t slot) {
-    return a.bus == bus && a.slot == slot;
+FunctionAddress addressOf(const DumpFunction &f) {
+    return {f.domain, f.bus, uint8_t(slotDevice(f.slot)), uint8_t(slotFunction(f.slot))};
 }
 
-bool before(const DumpFunction &a, uint8_t bus, uint8_t slot) {
-    return a.bus != bus ? a.bus < bus : a.slot < slot;
+bool before(const DumpFunction &a, const FunctionAddress &at) {
+    return addressOf(a) < at;
 }
 
 } // namespace
 
 bool DumpSource::onFunction(const DumpFunction &function, char *message, size_t size) {
-    auto at = std::lower_bound(
-        functions_.begin(), functions_.end(), function,
-        [](const DumpFunction &a, const DumpFunction &b) { return before(a, b.bus, b.slot); });
-    if (at != functions_.end() && sameAddress(*at, function.bus, function.slot)) {
-        snprintf(message, size, "%02x:%02x.%u appears twice (first on line %d)",
-                 unsigned(function.bus), slotDevice(function.slot), slotFunction(function.slot),
-                 at->line);
+    const FunctionAddress at = addressOf(function);
+    auto place = std::lower_bound(functions_.begin(), functions_.end(), at, before);
+    if (place != functions_.end() && addressOf(*place) == at) {
+        char name[16];
+        formatFunctionAddress(at, name, sizeof name);
+        // Domain 0 as lspci writes it.
+        snprintf(message, size, "%s appears twice (first on line %d)",
+                 at.domain == 0 ? name + 5 : name, place->line);
         return false;
     }
-    functions_.insert(at, function);
+    functions_.insert(place, function);
     return true;
-}
-
-void DumpSource::onSkipped(int line, const char *message) {
-    char note[SOURCE_ERROR_SIZE];
-    snprintf(note, sizeof note, "%s:%d: %s", path_, line, message);
-    notes_.emplace_back(note);
 }
 
 bool DumpSource::open(char *error, size_t errorSize) {
     functions_.clear();
-    notes_.clear();
-    FILE *file = openTextFile(path_, "rt");
+    char shown[MESSAGE_PATH_SIZE];
+    const char *path = shortPath(path_, shown, sizeof shown);
+    // Binary: a dump is data, and a byte 1Ah in it is no end.
+    FILE *file = openInputFile(path_);
     if (file == nullptr) {
-        snprintf(error, errorSize, "cannot open dump %s: %s", path_, strerror(errno));
+        snprintf(error, errorSize, "cannot open dump %s: %s", path, fileErrorText(errno));
         return false;
     }
     DumpParser parser(*this);
-    char line[LINE_LIMIT];
+    char line[DUMP_LINE_LIMIT];
     size_t length = 0;
-    bool tooLong = false, ok = true;
+    int lines = 0;
+    bool ok = true;
     for (int c; ok && (c = getc(file)) != EOF;) {
         if (c == '\n') {
-            ok = parser.feedLine(line, length, tooLong);
+            ++lines;
+            ok = parser.feedLine(line, length);
             length = 0;
-            tooLong = false;
-        } else if (length < LINE_LIMIT) {
+        } else if (length < sizeof line) {
             line[length++] = char(c);
         } else {
-            tooLong = true;
+            ok = parser.feedLine(line, length, true); // fails: a line that may never end
         }
     }
-    const bool readError = ferror(file) != 0;
+    const int readError = ferror(file) != 0 ? errno : 0;
     fclose(file);
     if (ok && length > 0)
-        ok = parser.feedLine(line, length, tooLong);
-    if (ok && readError) {
-        snprintf(error, errorSize, "cannot read dump %s", path_);
+        ok = parser.feedLine(line, length);
+    if (ok && readError != 0) {
+        snprintf(error, errorSize, "%s:%d: cannot read dump: %s", path, lines + 1,
+                 fileErrorText(readError));
         functions_.clear();
         return false;
     }
@@ -77,23 +75,31 @@ bool DumpSource::open(char *error, size_t errorSize) {
         ok = parser.finish();
     if (!ok) {
         if (parser.errorLine() > 0)
-            snprintf(error, errorSize, "%s:%d: %s", path_, parser.errorLine(), parser.message());
+            snprintf(error, errorSize, "%s:%d: %s", path, parser.errorLine(), parser.message());
         else
-            snprintf(error, errorSize, "%s: %s", path_, parser.message());
+            snprintf(error, errorSize, "%s: %s", path, parser.message());
         functions_.clear();
     }
     return ok;
 }
 
-const DumpFunction *DumpSource::find(uint8_t bus, uint8_t slot) const {
-    auto at =
-        std::lower_bound(functions_.begin(), functions_.end(), 0,
-                         [bus, slot](const DumpFunction &a, int) { return before(a, bus, slot); });
-    return at != functions_.end() && sameAddress(*at, bus, slot) ? &*at : nullptr;
+const DumpFunction *DumpSource::find(const FunctionAddress &at) const {
+    auto place = std::lower_bound(functions_.begin(), functions_.end(), at, before);
+    return place != functions_.end() && addressOf(*place) == at ? &*place : nullptr;
 }
 
 bool DumpSource::read(uint8_t bus, uint8_t slot, uint8_t *buffer) {
-    const DumpFunction *f = find(bus, slot);
+    return readFunction({0, bus, uint8_t(slotDevice(slot)), uint8_t(slotFunction(slot))}, buffer);
+}
+
+void DumpSource::listFunctions(std::vector<FunctionAddress> &functions) {
+    functions.clear();
+    for (const DumpFunction &f : functions_)
+        functions.push_back(addressOf(f));
+}
+
+bool DumpSource::readFunction(const FunctionAddress &at, uint8_t *buffer) {
+    const DumpFunction *f = find(at);
     if (f == nullptr)
         return false;
     memcpy(buffer, f->bytes, DUMP_CONFIG_BYTES);

@@ -5,7 +5,6 @@
 #include "access/dump_parser.h"
 
 #include <cstdio>
-#include <string>
 #include <vector>
 
 class DumpSource : public ConfigSource, private DumpSink {
@@ -15,15 +14,16 @@ class DumpSource : public ConfigSource, private DumpSink {
     bool open(char *error, size_t errorSize) override;
     bool read(uint8_t bus, uint8_t slot, uint8_t *buffer) override;
     void close() override { functions_.clear(); }
-    // Functions read but left out, as "FILE:LINE: reason" lines.
-    const std::vector<std::string> &notes() const { return notes_; }
+    // Every function of the dump, whatever its domain and bus.
+    void listFunctions(std::vector<FunctionAddress> &functions) override;
+    bool readFunction(const FunctionAddress &at, uint8_t *buffer) override;
 
   private:
     bool onFunction(const DumpFunction &function, char *message, size_t size) override;
-    void onSkipped(int line, const char *message) override;
-    const DumpFunction *find(uint8_t bus, uint8_t slot) const;
+    void onSkipped(int, const char *) override {}
+    bool takesAllDomains() const override { return true; }
+    const DumpFunction *find(const FunctionAddress &at) const;
 
     const char *path_;
-    std::vector<DumpFunction> functions_; // sorted by bus, then slot
-    std::vector<std::string> notes_;
+    std::vector<DumpFunction> functions_; // in address order
 };

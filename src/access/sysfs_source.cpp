@@ -2,6 +2,7 @@
 
 #include "header/config_header.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -31,22 +32,30 @@ int readConfigFile(const char *path, uint8_t *buffer) {
     return total;
 }
 
-// "0000:BB:DD.F": a function of domain 0, as its bus and SlotByte.
-bool parseFunctionName(const char *name, unsigned &bus, unsigned &slot) {
-    unsigned device, function;
+// "DDDD:BB:DD.F", the domain of four or more hex digits.
+bool parseFunctionName(const char *name, FunctionAddress &at) {
+    const size_t length = strlen(name);
+    unsigned domain, bus, device, function;
     char tail;
-    if (strlen(name) != 12 ||
-        sscanf(name, "0000:%2x:%2x.%1u%c", &bus, &device, &function, &tail) != 3 || device > 0x1F ||
-        function > 7)
+    if (length < 12 || length > 16 || strspn(name, "0123456789abcdef") != length - 8 ||
+        sscanf(name + length - 8, ":%2x:%2x.%1u%c", &bus, &device, &function, &tail) != 3 ||
+        device > 0x1F || function > 7 || sscanf(name, "%x", &domain) != 1)
         return false;
-    slot = device | function << 5;
+    at = {domain, uint8_t(bus), uint8_t(device), uint8_t(function)};
     return true;
+}
+
+void configPath(const char *root, const FunctionAddress &at, char *path, size_t size) {
+    char name[16];
+    formatFunctionAddress(at, name, sizeof name);
+    snprintf(path, size, "%s/%s/config", root, name);
 }
 
 } // namespace
 
 bool SysfsSource::open(char *error, size_t errorSize) {
     listed_.reset();
+    functions_.clear();
     DIR *dir = opendir(root_);
     if (dir == nullptr) {
         snprintf(error, errorSize,
@@ -54,26 +63,25 @@ bool SysfsSource::open(char *error, size_t errorSize) {
                  root_, strerror(errno));
         return false;
     }
-    char probe[256] = "";
     for (dirent *entry; (entry = readdir(dir)) != nullptr;) {
-        unsigned bus, slot;
-        if (!parseFunctionName(entry->d_name, bus, slot))
+        FunctionAddress at;
+        if (!parseFunctionName(entry->d_name, at))
             continue;
-        listed_.set(bus << 8 | slot);
-        if (probe[0] == '\0' || strcmp(entry->d_name, probe) < 0)
-            snprintf(probe, sizeof probe, "%s", entry->d_name);
+        functions_.push_back(at);
+        if (at.domain == 0)
+            listed_.set(unsigned(at.bus) << 8 | makeSlot(at.device, at.function));
     }
     closedir(dir);
-    if (probe[0] == '\0') {
-        snprintf(error, errorSize,
-                 "no PCI functions in domain 0 under %s (read a saved dump with --from FILE)",
+    std::sort(functions_.begin(), functions_.end());
+    if (functions_.empty()) {
+        snprintf(error, errorSize, "no PCI functions under %s (read a saved dump with --from FILE)",
                  root_);
         return false;
     }
     // The last byte tells whether all 256 can be read: the kernel cuts an
     // unprivileged reader off after 64.
     char path[1024];
-    snprintf(path, sizeof path, "%s/%s/config", root_, probe);
+    configPath(root_, functions_.front(), path, sizeof path);
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         snprintf(error, errorSize,
@@ -98,8 +106,15 @@ bool SysfsSource::open(char *error, size_t errorSize) {
 bool SysfsSource::read(uint8_t bus, uint8_t slot, uint8_t *buffer) {
     if (!listed_.test(unsigned(bus) << 8 | slot))
         return false;
+    return readFunction({0, bus, uint8_t(slotDevice(slot)), uint8_t(slotFunction(slot))}, buffer);
+}
+
+void SysfsSource::listFunctions(std::vector<FunctionAddress> &functions) {
+    functions = functions_;
+}
+
+bool SysfsSource::readFunction(const FunctionAddress &at, uint8_t *buffer) {
     char path[1024];
-    snprintf(path, sizeof path, "%s/0000:%02x:%02x.%u/config", root_, unsigned(bus),
-             slotDevice(slot), slotFunction(slot));
+    configPath(root_, at, path, sizeof path);
     return readConfigFile(path, buffer) == CONFIG_SPACE_SIZE;
 }

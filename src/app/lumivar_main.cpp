@@ -9,6 +9,7 @@
 #include "report/dump_writer.h"
 #include "report/report.h"
 #include "scan/device_table.h"
+#include "scan/left_out.h"
 #include "term/ncurses_display.h"
 #include "ui/commands.h"
 #include "ui/main_dialog.h"
@@ -19,7 +20,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -46,7 +49,8 @@ const char HELP[] =
     "  --names FILE      the name database; default ./pcidevs.txt\n"
     "  --report FILE|-   write the report of every function, or of device N\n"
     "  --device N        with --report: only device number N (1-based, scan order)\n"
-    "  --save-dump FILE|-  write the functions as a dump that lspci -F reads\n"
+    "  --save-dump FILE|-  write every function, all domains and buses, as a dump\n"
+    "                    that lspci -F reads\n"
     "\n"
     "Exit status: 0 done, 1 failed, 2 usage.\n";
 
@@ -126,9 +130,12 @@ class StderrFailures : public ReadFailureHandler {
     bool failed = false;
 };
 
-// An output file, or standard output for "-", in text mode.
+// An output file, or standard output for "-", in text mode. A terminal gets
+// control bytes (from names) as '?': it would act on them; a file keeps them.
 FILE *openOutput(const char *path) {
-    return strcmp(path, "-") == 0 ? wrapTextOutput(stdout) : openTextFile(path, "wt");
+    if (strcmp(path, "-") == 0)
+        return wrapTextOutput(stdout, isatty(STDOUT_FILENO) != 0);
+    return openTextFile(path, "wt");
 }
 
 // Closes an output and tells whether everything reached it.
@@ -147,21 +154,33 @@ int cannotWrite(const char *path) {
     return EXIT_FAILED;
 }
 
-// Names from --names, or from ./pcidevs.txt when it is there.
+int cannotOpenNames(const char *path) {
+    fprintf(stderr, "lumivar: cannot open name database '%s': %s\n", path, fileErrorText(errno));
+    return EXIT_FAILED;
+}
+
+// Names from --names, or from ./pcidevs.txt when it is there. Anything but
+// its absence that keeps the database from being read is a failure.
 bool loadNames(const Options &o, DeviceTable &table) {
     const char *path = o.names != nullptr ? o.names : "pcidevs.txt";
     FILE *in = openTextFile(path, "rt");
     if (in == nullptr) {
-        if (o.names != nullptr) {
-            fprintf(stderr, "lumivar: cannot open name database '%s': %s\n", path, strerror(errno));
+        if (o.names != nullptr || errno != ENOENT) {
+            cannotOpenNames(path);
             return false;
         }
         fprintf(stderr, "lumivar: no ./pcidevs.txt here, so vendors and devices go unnamed "
                         "(use --names FILE)\n");
         return true;
     }
-    loadNameDatabaseFrom(in, table);
+    const NameLoadResult result = loadNameDatabaseFrom(in, table);
     fclose(in);
+    if (result.end != TextEnd::END) {
+        char text[SOURCE_ERROR_SIZE];
+        describeNameLoad(result, path, text, sizeof text);
+        fprintf(stderr, "lumivar: %s\n", text);
+        return false;
+    }
     return true;
 }
 
@@ -190,28 +209,30 @@ int runReport(const char *path, long device, ConfigChannel &channel, const Devic
     return failures.failed ? EXIT_FAILED : EXIT_DONE;
 }
 
-int runSaveDump(const char *path, ConfigChannel &channel, const DeviceTable &table) {
+int runSaveDump(const char *path, ConfigChannel &channel) {
     FILE *out = openOutput(path);
     if (out == nullptr)
         return cannotWrite(path);
-    StderrFailures failures;
+    std::vector<FunctionAddress> unreadable;
     errno = 0;
-    saveDump(out, channel, table, failures);
+    saveDump(out, channel, unreadable);
     if (!closeOutput(out, path))
         return cannotWrite(path);
-    return failures.failed ? EXIT_FAILED : EXIT_DONE;
+    for (const FunctionAddress &at : unreadable) {
+        char name[16];
+        formatFunctionAddress(at, name, sizeof name);
+        fprintf(stderr, "lumivar: unable to obtain PCI information for %s; it is left out\n", name);
+    }
+    return unreadable.empty() ? EXIT_DONE : EXIT_FAILED;
 }
 
 // The Windows program's window, run by the same code through the Win32 layer:
-// it opens the channel, scans and loads the names itself, and ends with 0.
-int runDialog(ConfigSource *source, const char *names) {
+// it takes the open channel, scans and loads the names itself, and ends with 0.
+int runDialog(const ConfigChannel &channel, const char *names) {
     if (names != nullptr) {
         FILE *in = openTextFile(names, "rt");
-        if (in == nullptr) {
-            fprintf(stderr, "lumivar: cannot open name database '%s': %s\n", names,
-                    strerror(errno));
-            return EXIT_FAILED;
-        }
+        if (in == nullptr)
+            return cannotOpenNames(names);
         fclose(in);
         setNameDatabasePath(names);
     }
@@ -221,7 +242,7 @@ int runDialog(ConfigSource *source, const char *names) {
                 getenv("TERM") != nullptr ? getenv("TERM") : "");
         return EXIT_FAILED;
     }
-    appChannel.source = source;
+    appChannel = channel;
     attachTerminal(&display, NcursesDisplay::restoreTerminal);
     const int status = runApplication(GetModuleHandleA(nullptr), SW_SHOWDEFAULT);
     detachTerminal();
@@ -247,35 +268,37 @@ int main(int argc, char **argv) {
                              : isatty(STDIN_FILENO) == 0 ? "standard input"
                                                          : nullptr;
     const bool window = dialog && noTerminal == nullptr;
-    // A dump that cannot be read is said here; that this machine's functions
-    // cannot be read, the window says itself, as the Windows program does.
-    if ((!window || o.from != nullptr) && !openChannel(channel)) {
+    // The source is opened once, here, also for the window, which takes it
+    // open: a pipe can be read only once, and a cause (a malformed dump, sysfs
+    // without root) is said on stderr before any window.
+    if (!openChannel(channel)) {
         fprintf(stderr, "lumivar: %s\n", channel.error);
         return EXIT_FAILED;
     }
-    for (const std::string &note : dump.notes())
-        fprintf(stderr, "lumivar: %s\n", note.c_str());
-    if (window) {
-        closeChannel(channel);
-        return runDialog(channel.source, o.names);
-    }
+    if (window)
+        return runDialog(channel, o.names);
     if (dialog)
         fprintf(stderr,
                 "lumivar: %s is not a terminal, so the report of every function goes to "
                 "standard output instead of the dialog\n",
                 noTerminal);
 
-    static DeviceTable table;
-    resetDeviceTable(table);
-    scanDevices(channel, table);
-
     int status = EXIT_DONE;
     if (o.saveDump != nullptr) {
-        status = runSaveDump(o.saveDump, channel, table);
-    } else if (!loadNames(o, table)) {
-        status = EXIT_FAILED;
+        status = runSaveDump(o.saveDump, channel);
     } else {
-        status = runReport(o.report != nullptr ? o.report : "-", o.device, channel, table);
+        static DeviceTable table;
+        resetDeviceTable(table);
+        scanDevices(channel, table);
+        std::vector<FunctionAddress> held;
+        listFunctions(channel, held);
+        const std::string leftOut = describeLeftOut(held, table);
+        if (!leftOut.empty())
+            fprintf(stderr, "lumivar: %s\n", leftOut.c_str());
+        if (!loadNames(o, table))
+            status = EXIT_FAILED;
+        else
+            status = runReport(o.report != nullptr ? o.report : "-", o.device, channel, table);
     }
     closeChannel(channel);
     return status;

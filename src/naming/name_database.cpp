@@ -1,5 +1,7 @@
 #include "naming/name_database.h"
 
+#include "base/short_path.h"
+
 #include <cstring>
 
 namespace {
@@ -92,11 +94,12 @@ uint32_t parseNumber(unsigned base, const char *text) {
     }
 }
 
-void loadNameDatabaseFrom(FILE *stream, FunctionNames *const *functions, int count) {
+NameLoadResult loadNameDatabaseFrom(FILE *stream, FunctionNames *const *functions, int count) {
     int depth = 0;
     LastMatched last{};
     char line[LINE_SIZE];
-    while (fgets(line, sizeof line, stream) != nullptr) {
+    TextReader reader(stream, NAME_LINE_LIMIT, NAME_FILE_LIMIT);
+    while (reader.readLine(line, sizeof line)) {
         TagInfo tag;
         if (!tagInfo(line[0], tag))
             continue;
@@ -129,5 +132,26 @@ void loadNameDatabaseFrom(FILE *stream, FunctionNames *const *functions, int cou
         FunctionNames &r = *functions[i];
         clearIfEqual(r.names[NAME_SUBSYSTEM_VENDOR], r.names[NAME_SUBSYSTEM]);
         clearIfEqual(r.names[NAME_DEVICE], r.names[NAME_SUBSYSTEM_VENDOR]);
+    }
+    return {reader.end(), reader.lineNumber(), reader.error()};
+}
+
+void describeNameLoad(const NameLoadResult &result, const char *path, char *text, size_t size) {
+    char buffer[MESSAGE_PATH_SIZE];
+    const char *shown = shortPath(path, buffer, sizeof buffer);
+    switch (result.end) {
+    case TextEnd::READ_ERROR:
+        snprintf(text, size, "%s:%ld: cannot read name database: %s", shown, result.line,
+                 fileErrorText(result.error));
+        break;
+    case TextEnd::LINE_TOO_LONG:
+        snprintf(text, size, "%s:%ld: line longer than %zu characters: not a name database", shown,
+                 result.line, NAME_LINE_LIMIT);
+        break;
+    case TextEnd::TOO_LARGE:
+        snprintf(text, size, "%s: larger than %llu MiB: not a name database", shown,
+                 NAME_FILE_LIMIT >> 20);
+        break;
+    default: snprintf(text, size, "%s: read to its end", shown); break;
     }
 }

@@ -3,10 +3,17 @@
 // One pass names the stored functions; branches that name none are skipped.
 #pragma once
 
+#include "base/text_file.h"
+
 #include <cstdint>
 #include <cstdio>
 
 constexpr int NAME_SIZE = 80; // 79 characters and a NUL
+
+// Far beyond any real database (pcidevs.txt has lines of about 100 characters
+// and some 2 MB), so that endless input ends.
+constexpr size_t NAME_LINE_LIMIT = 1024;
+constexpr unsigned long long NAME_FILE_LIMIT = 64ull << 20;
 
 enum NameKind {
     NAME_VENDOR = 0,
@@ -27,5 +34,17 @@ struct FunctionNames {
 // 8 bits of base, wrapping modulo 2^32; stops at the first other character.
 uint32_t parseNumber(unsigned base, const char *text);
 
-// Names count functions from an open text stream (read to its end).
-void loadNameDatabaseFrom(FILE *stream, FunctionNames *const *functions, int count);
+// How a load ended: TextEnd::END when the whole file was read; otherwise the
+// names of the lines before the stop are kept.
+struct NameLoadResult {
+    TextEnd end;
+    long line; // where reading stopped
+    int error; // errno of a read error
+};
+
+// Names count functions from an open stream (read to its end by the text
+// rules, within NAME_LINE_LIMIT and NAME_FILE_LIMIT).
+NameLoadResult loadNameDatabaseFrom(FILE *stream, FunctionNames *const *functions, int count);
+
+// "PATH:LINE: cause" for a load that did not reach the end.
+void describeNameLoad(const NameLoadResult &result, const char *path, char *text, size_t size);

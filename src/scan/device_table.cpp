@@ -13,7 +13,7 @@ void resetDeviceTable(DeviceTable &table) {
     table.current = 1;
 }
 
-static void fillRecord(DeviceRecord &r, unsigned bus, unsigned slot, const ConfigHeader &h) {
+void fillDeviceRecord(DeviceRecord &r, unsigned bus, unsigned slot, const ConfigHeader &h) {
     r.bus = uint8_t(bus);
     r.slot = uint8_t(slot);
     lookupClassNames(h.classCode(), &r.className, &r.subClassName, &r.progIfName);
@@ -36,17 +36,17 @@ void scanDevices(ConfigChannel &channel, DeviceTable &table) {
                 continue;
             if (table.count >= MAX_DEVICES)
                 continue;
-            fillRecord(table.records[table.count], bus, slot, header);
+            fillDeviceRecord(table.records[table.count], bus, slot, header);
             ++table.count;
         }
     }
 }
 
-void loadNameDatabaseFrom(FILE *stream, DeviceTable &table) {
+NameLoadResult loadNameDatabaseFrom(FILE *stream, DeviceTable &table) {
     FunctionNames *functions[MAX_DEVICES];
     for (int i = 0; i < table.count; ++i)
         functions[i] = &table.records[i];
-    loadNameDatabaseFrom(stream, functions, table.count);
+    return loadNameDatabaseFrom(stream, functions, table.count);
 }
 
 void formatReadFailure(const DeviceRecord &record, char *text, int size) {

@@ -92,8 +92,8 @@ struct PromptCase {
 TEST_F(Boxes, PathPromptEditsAcceptsAndCancels) {
     testing_support::writeBytes("old.txt", "x");
     const PromptCase cases[] = {
-        {"Enter takes the proposal, in this system's form", true, "C:\\dir\\pci-3.txt", "\n", 256,
-         TRUE, "C:/dir/pci-3.txt", 7, 13},
+        {"Enter takes the proposal as it is: a backslash belongs to a Linux name", true,
+         "/tmp/a\\b/pci-3.txt", "\n", 256, TRUE, "/tmp/a\\b/pci-3.txt", 9, 15},
         {"Esc cancels and leaves the buffer", true, "C:\\dir\\pci-3.txt", "\x1b", 256, FALSE,
          "C:\\dir\\pci-3.txt", 0, 0},
         {"editing at the end", true, "/r/pci-3.txt", "\b\b\bdoc\n", 256, TRUE, "/r/pci-3.doc", 3,

@@ -37,14 +37,17 @@ Names namesOf(const DeviceRecord &r) {
 }
 
 // Loads `text` as a database file (through the text-mode reader).
-std::vector<Names> load(const std::vector<Ids> &devices, const std::string &text) {
+std::vector<Names> load(const std::vector<Ids> &devices, const std::string &text,
+                        NameLoadResult *result = nullptr) {
     static DeviceTable table;
     fillTable(table, devices);
     const std::string path = tempPath("pcidevs.txt");
     writeBytes(path, text);
     FILE *in = openTextFile(path.c_str(), "rt");
     EXPECT_NE(in, nullptr);
-    loadNameDatabaseFrom(in, table);
+    const NameLoadResult r = loadNameDatabaseFrom(in, table);
+    if (result != nullptr)
+        *result = r;
     fclose(in);
     std::remove(path.c_str());
     std::vector<Names> out;
@@ -189,6 +192,28 @@ TEST(NameDatabase, OneLineNamesEveryMatchingFunction) {
     EXPECT_EQ(names[1][NAME_DEVICE], "Device");
     EXPECT_EQ(names[2][NAME_DEVICE], "");
     EXPECT_EQ(names[2][NAME_VENDOR], "Vendor");
+}
+
+// A line longer than any database has stops the load with its line number;
+// the names of the lines before it stay.
+TEST(NameDatabase, StopsAtALineNoDatabaseHas) {
+    const struct {
+        const char *what;
+        std::string database;
+        TextEnd end;
+        long line;
+    } cases[] = {
+        {"1024 characters", V + ";" + std::string(1023, 'x') + "\n" + D, TextEnd::END, 4},
+        {"1025 characters", V + ";" + std::string(1024, 'x') + "\n" + D, TextEnd::LINE_TOO_LONG, 2},
+        {"an endless last line", V + D + std::string(5000, 'x'), TextEnd::LINE_TOO_LONG, 3},
+    };
+    for (const auto &c : cases) {
+        NameLoadResult result{};
+        const auto names = load({DEV}, c.database, &result);
+        EXPECT_EQ(result.end, c.end) << c.what;
+        EXPECT_EQ(result.line, c.line) << c.what;
+        EXPECT_EQ(names[0][NAME_VENDOR], "Vendor") << c.what;
+    }
 }
 
 TEST(NameDatabase, EmptyTableReadsTheFile) {

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -73,7 +74,7 @@ TEST(SysfsSource, NoBusFailsToOpenWithTheCause) {
     } cases[] = {
         {"missing folder", false, nullptr, "cannot read"},
         {"empty folder", true, nullptr, "no PCI functions"},
-        {"other domains only", true, "0001:00:00.0", "no PCI functions"},
+        {"no function names", true, "0000:00:00", "no PCI functions"},
     };
     for (const auto &c : cases) {
         FakeTree tree;
@@ -86,6 +87,38 @@ TEST(SysfsSource, NoBusFailsToOpenWithTheCause) {
         EXPECT_FALSE(source.open(error, sizeof error)) << c.what;
         EXPECT_NE(std::string(error).find(c.needle), std::string::npos) << c.what << ": " << error;
     }
+}
+
+// A capture holds every function: other domains, high buses, all listed in
+// lspci's order and readable by their full address.
+TEST(SysfsSource, ListsAndReadsEveryDomainAndBus) {
+    FakeTree tree;
+    const struct {
+        const char *name;
+        char fill;
+    } functions[] = {
+        {"10000:00:00.0", 'e'}, {"0001:00:00.0", 'd'}, {"0000:81:00.1", 'c'},
+        {"0000:81:00.0", 'b'},  {"0000:00:1f.0", 'a'},
+    };
+    for (const auto &f : functions)
+        tree.add(f.name, 256, f.fill);
+    tree.add("0000:00:00.0-not-a-function", 256, 'x');
+    SysfsSource source(tree.root.c_str());
+    char error[SOURCE_ERROR_SIZE];
+    ASSERT_TRUE(source.open(error, sizeof error)) << error;
+    std::vector<FunctionAddress> listed;
+    source.listFunctions(listed);
+    std::string names, fills;
+    for (const FunctionAddress &at : listed) {
+        char name[16];
+        formatFunctionAddress(at, name, sizeof name);
+        names += std::string(names.empty() ? "" : " ") + name;
+        uint8_t buffer[256];
+        ASSERT_TRUE(source.readFunction(at, buffer)) << name;
+        fills += char(buffer[255]);
+    }
+    EXPECT_EQ(names, "0000:00:1f.0 0000:81:00.0 0000:81:00.1 0001:00:00.0 10000:00:00.0");
+    EXPECT_EQ(fills, "abcde");
 }
 
 } // namespace
