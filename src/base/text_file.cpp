@@ -8,6 +8,22 @@ const char *fileErrorText(int error) {
     return error == ERROR_NOT_FILE_OR_PIPE ? "not a regular file or a pipe" : strerror(error);
 }
 
+namespace {
+
+// The one device that is known to end at once: the empty input.
+bool isNullDevice(const struct stat &status) {
+#ifdef _WIN32
+    (void)status;
+    return false;
+#else
+    struct stat null;
+    return (status.st_mode & S_IFMT) == S_IFCHR && stat("/dev/null", &null) == 0 &&
+           (null.st_mode & S_IFMT) == S_IFCHR && null.st_rdev == status.st_rdev;
+#endif
+}
+
+} // namespace
+
 FILE *openInputFile(const char *path) {
     FILE *file = fopen(path, "rb");
     if (file == nullptr)
@@ -18,7 +34,8 @@ FILE *openInputFile(const char *path) {
         refusal = errno;
     else if ((status.st_mode & S_IFMT) == S_IFDIR)
         refusal = EISDIR;
-    else if ((status.st_mode & S_IFMT) != S_IFREG && (status.st_mode & S_IFMT) != S_IFIFO)
+    else if ((status.st_mode & S_IFMT) != S_IFREG && (status.st_mode & S_IFMT) != S_IFIFO &&
+             !isNullDevice(status))
         refusal = ERROR_NOT_FILE_OR_PIPE;
     if (refusal != 0) {
         fclose(file);

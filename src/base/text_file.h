@@ -17,7 +17,7 @@ constexpr int ERROR_NOT_FILE_OR_PIPE = 0x7A11;
 const char *fileErrorText(int error);
 
 // Opens path to read its bytes. A folder fails with EISDIR, anything but a
-// regular file or a pipe with ERROR_NOT_FILE_OR_PIPE.
+// regular file, a pipe or the empty /dev/null with ERROR_NOT_FILE_OR_PIPE.
 FILE *openInputFile(const char *path);
 
 // For writing ("wt", "at"...): a stream that turns each "\n" into CR LF. For

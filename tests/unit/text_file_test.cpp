@@ -95,6 +95,7 @@ TEST(TextFile, InputsThatAreNoFileAreRefusedWithTheCause) {
         {folder, EISDIR, "Is a directory"},
 #ifndef _WIN32
         {"/dev/zero", ERROR_NOT_FILE_OR_PIPE, "not a regular file or a pipe"},
+        {"/dev/null", 0, ""},
 #endif
     };
     for (const auto &c : cases) {
