@@ -71,7 +71,9 @@ bool isBlank(const char *text, size_t length) {
 }
 
 // The UTF-8 byte-order mark that some editors put at the start of a file.
-constexpr char BYTE_ORDER_MARK[] = "\xEF\xBB\xBF";
+bool startsWithByteOrderMark(const char *text, size_t length) {
+    return length >= 3 && text[0] == '\xEF' && text[1] == '\xBB' && text[2] == '\xBF';
+}
 
 } // namespace
 
@@ -156,7 +158,7 @@ bool DumpParser::feedLine(const char *text, size_t length, bool tooLong) {
     if (bytes_ > DUMP_SIZE_LIMIT)
         return fail(line_, "the dump goes on past %u MiB, far more than any machine gives",
                     unsigned(DUMP_SIZE_LIMIT >> 20));
-    if (line_ == 1 && length >= 3 && memcmp(text, BYTE_ORDER_MARK, 3) == 0) {
+    if (line_ == 1 && startsWithByteOrderMark(text, length)) {
         text += 3;
         length -= 3;
     }
