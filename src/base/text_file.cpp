@@ -26,8 +26,13 @@ bool isNullDevice(const struct stat &status) {
 
 FILE *openInputFile(const char *path) {
     FILE *file = fopen(path, "rb");
-    if (file == nullptr)
+    if (file == nullptr) {
+        // Windows refuses a folder as access denied: say what it is.
+        struct stat status;
+        if (errno == EACCES && stat(path, &status) == 0 && (status.st_mode & S_IFMT) == S_IFDIR)
+            errno = EISDIR;
         return nullptr;
+    }
     struct stat status;
     int refusal = 0;
     if (fstat(fileno(file), &status) != 0)
