@@ -31,6 +31,9 @@ await() {
 }
 
 printf 'V\t1234\tRed\x1b[31mVendor\x07\n' >"$work/ctrl-names.txt"
+# sysfs shows other users 64 bytes of each function: as root, be somebody else.
+asuser=
+[ "$(id -u)" != 0 ] || asuser="runuser -u nobody --"
 mkdir "$work/a\\b"
 
 # name | folder | command | screen shows | keys (each after 0.5 s) | exit status | file made
@@ -52,7 +55,7 @@ while IFS='|' read -r name folder command shows keys status made; do
     [ -z "$made" ] || [ -f "$made" ] || fail "$name: no $made"
 done <<TABLE
 a dump through a pipe|$work|'$lumivar' --from <(cat '$dump') --names /dev/null|Current Device      1|Escape|0|
-sysfs without root|$work|runuser -u nobody -- '$lumivar' --names /dev/null|only 64 of 256 bytes: the kernel shows the whole configuration space to root only||1|
+sysfs without root|$work|$asuser '$lumivar' --names /dev/null|only 64 of 256 bytes: the kernel shows the whole configuration space to root only||1|
 names with control bytes|$work|'$lumivar' --from '$dump' --names '$work/ctrl-names.txt' --report -|Vendor ID       Red?[31mVendor?||0|
 a backslash in the folder|$work/a\\b|'$lumivar' --from '$dump' --names /dev/null|Current Device      1|r Enter Escape|0|$work/a\\b/pci-info.txt
 TABLE
