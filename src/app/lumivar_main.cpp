@@ -184,6 +184,14 @@ bool loadNames(const Options &o, DeviceTable &table) {
     return true;
 }
 
+// One line on stderr about the functions the source holds that the bounded
+// table leaves out, if any.
+void sayLeftOut(const std::vector<FunctionAddress> &held, const DeviceTable &table) {
+    const std::string leftOut = describeLeftOut(held, table);
+    if (!leftOut.empty())
+        fprintf(stderr, "lumivar: %s\n", leftOut.c_str());
+}
+
 ReportTime clockTime() {
     const time_t now = time(nullptr);
     tm t{};
@@ -228,7 +236,8 @@ int runSaveDump(const char *path, ConfigChannel &channel) {
 
 // The Windows program's window, run by the same code through the Win32 layer:
 // it takes the open channel, scans and loads the names itself, and ends with 0.
-int runDialog(const ConfigChannel &channel, const char *names) {
+// What its table leaves out is said once the terminal is back.
+int runDialog(ConfigChannel &channel, const char *names) {
     if (names != nullptr) {
         FILE *in = openTextFile(names, "rt");
         if (in == nullptr)
@@ -242,11 +251,14 @@ int runDialog(const ConfigChannel &channel, const char *names) {
                 getenv("TERM") != nullptr ? getenv("TERM") : "");
         return EXIT_FAILED;
     }
+    std::vector<FunctionAddress> held;
+    listFunctions(channel, held);
     appChannel = channel;
     attachTerminal(&display, NcursesDisplay::restoreTerminal);
     const int status = runApplication(GetModuleHandleA(nullptr), SW_SHOWDEFAULT);
     detachTerminal();
     display.stop();
+    sayLeftOut(held, appTable);
     return status;
 }
 
@@ -292,9 +304,7 @@ int main(int argc, char **argv) {
         scanDevices(channel, table);
         std::vector<FunctionAddress> held;
         listFunctions(channel, held);
-        const std::string leftOut = describeLeftOut(held, table);
-        if (!leftOut.empty())
-            fprintf(stderr, "lumivar: %s\n", leftOut.c_str());
+        sayLeftOut(held, table);
         if (!loadNames(o, table))
             status = EXIT_FAILED;
         else
