@@ -1,4 +1,3 @@
-#include "base/short_path.h"
 #include "base/text_file.h"
 
 #include "test_support.h"
@@ -112,17 +111,6 @@ TEST(TextFile, InputsThatAreNoFileAreRefusedWithTheCause) {
 }
 
 #ifndef _WIN32
-TEST(TextFile, AReadErrorIsNotTheEnd) {
-    FILE *f = fopen("/proc/self/mem", "rb"); // offset 0 is never mapped: EIO
-    ASSERT_NE(f, nullptr);
-    TextReader reader(f, 8, 64);
-    char line[16];
-    EXPECT_FALSE(reader.readLine(line, sizeof line));
-    EXPECT_EQ(reader.end(), TextEnd::READ_ERROR);
-    EXPECT_EQ(reader.error(), EIO);
-    fclose(f);
-}
-
 // Standard output to a terminal: control bytes, which a terminal would act
 // on, become '?'; line ends stay CR LF.
 TEST(TextFile, ATerminalGetsControlBytesMasked) {
@@ -144,24 +132,5 @@ TEST(TextFile, ATerminalGetsControlBytesMasked) {
     }
 }
 #endif
-
-TEST(TextFile, LongPathsKeepTheirStartAndEnd) {
-    const std::string path = "/" + std::string(100, 'a') + "/" + std::string(100, 'b') + "/c.txt";
-    const struct {
-        std::string path;
-        size_t size;
-        std::string shown;
-    } cases[] = {
-        {"/short/path.txt", 40, "/short/path.txt"},
-        {path, 40, "/" + std::string(11, 'a') + "..." + std::string(18, 'b') + "/c.txt"},
-        {path, 300, path},
-    };
-    for (const auto &c : cases) {
-        std::vector<char> buffer(c.size);
-        const std::string shown = shortPath(c.path.c_str(), buffer.data(), c.size);
-        EXPECT_EQ(shown, c.shown);
-        EXPECT_LT(shown.size(), c.size);
-    }
-}
 
 } // namespace
