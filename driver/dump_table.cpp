@@ -71,13 +71,13 @@ class TableSink final : public DumpSink {
 
 static_assert(DUMP_ENTRY_BYTES == DUMP_CONFIG_BYTES);
 
-// Feeds the text line by line with the reading rules of a text-mode stream:
-// every CR is dropped and a byte 1Ah ends the text.
+// Feeds the text line by line. Every CR is dropped; a dump is data, so a byte
+// 1Ah is no end (lspci reads on past it too).
 bool feedText(DumpParser &parser, const char *text, size_t length) {
     char line[LINE_LIMIT];
     size_t used = 0;
     bool tooLong = false;
-    for (size_t i = 0; i < length && text[i] != '\x1a'; ++i) {
+    for (size_t i = 0; i < length; ++i) {
         const char c = text[i];
         if (c == '\r')
             continue;
