@@ -32,6 +32,7 @@ struct InputEvent {
 struct TerminalSize {
     int rows = 0;
     int cols = 0;
+    bool operator==(const TerminalSize &other) const = default;
 };
 
 class Display {

@@ -151,19 +151,28 @@ class PathView : public ModalBox {
           caret_(text_.size()), labels_{request.acceptButton, "Cancel"}, buttons_(labels_, 2) {}
 
     void paint(CellBuffer &buffer, const CellRect &area) override {
-        const CellRect box = centred(area, 9, std::clamp(area.cols - 4, 30, 72));
+        const int cols = std::clamp(area.cols - 4, 30, 72);
+        std::vector<std::string> note;
+        if (request_.note != nullptr && request_.note[0] != '\0')
+            note = wrapText(request_.note, cols - 6, true);
+        const int noteRows = note.empty() ? 0 : int(note.size()) + 1;
+        const CellRect box = centred(area, 9 + noteRows, cols);
         drawBox(buffer, box, request_.caption, Role::BoxFace);
-        buffer.text(box.row + 2, box.col + 3, "File name:", box.cols - 6, Role::BoxFace);
-        field_ = {box.row + 3, box.col + 3, 1, box.cols - 6};
+        for (size_t i = 0; i < note.size(); ++i)
+            buffer.text(box.row + 2 + int(i), box.col + 3, note[i].c_str(), cols - 6,
+                        Role::BoxFace);
+        const int top = box.row + noteRows; // the rows below move down by the note's
+        buffer.text(top + 2, box.col + 3, "File name:", box.cols - 6, Role::BoxFace);
+        field_ = {top + 3, box.col + 3, 1, box.cols - 6};
         if (caret_ < offset_)
             offset_ = caret_;
         if (caret_ - offset_ >= size_t(field_.cols))
             offset_ = caret_ - size_t(field_.cols) + 1;
         buffer.fill(field_, U' ', Role::Edit);
         buffer.text(field_.row, field_.col, text_.c_str() + offset_, field_.cols, Role::Edit);
-        buffer.text(box.row + 4, box.col + 3, request_.typeLine, box.cols - 6, Role::BoxFace);
+        buffer.text(top + 4, box.col + 3, request_.typeLine, box.cols - 6, Role::BoxFace);
         const int focus = focus_ == PathFocus::Accept ? 0 : focus_ == PathFocus::Cancel ? 1 : -1;
-        buttons_.paint(buffer, box.row + 6, box.col + box.cols - 3 - buttons_.width(), focus);
+        buttons_.paint(buffer, top + 6, box.col + box.cols - 3 - buttons_.width(), focus);
     }
 
     bool cursor(int *row, int *col) const override {

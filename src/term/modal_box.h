@@ -38,6 +38,7 @@ struct PathRequest {
     const char *typeLine;     // the filter in use, as the dialog's type line shows it
     size_t maxLength;         // characters the caller's buffer holds, without the NUL
     bool confirmOverwrite;    // ask before accepting a file that exists
+    const char *note;         // what the file is for, above the name; may be null
 };
 
 // An editable path, prefilled with path; true with the accepted path in it,

@@ -11,8 +11,8 @@ namespace winlayer {
 
 enum class ButtonLook : uint8_t { Normal, Focused, Disabled };
 
-// A push button's face on the rectangle's first row, its text centred with the
-// "&" mnemonic letter marked; with two rows or more, a shadow below and right.
+// A push button's face, its text centred with the "&" mnemonic letter marked;
+// with two rows or more, a shadow below and right, the face above it.
 void drawButton(CellBuffer &buffer, const CellRect &rect, const char *text, ButtonLook look);
 // The same with one arrow glyph as its text.
 void drawArrowButton(CellBuffer &buffer, const CellRect &rect, char32_t arrow, ButtonLook look);

@@ -62,6 +62,9 @@ void paintScreen() {
     const TerminalSize size = display->size();
     if (screen.rows() != size.rows || screen.cols() != size.cols)
         screen.resize(size.rows, size.cols);
+    for (Window &w : layer().windows) // a new size: laid out afresh
+        if (w.used && w.kind == Kind::TopLevel && !(w.laidOutFor == size))
+            layoutWindow(w);
     screen.fill({0, 0, size.rows, size.cols}, U' ', Role::Desktop);
     const TerminalSize need = neededSize();
     int cursorRow = 0, cursorCol = 0;
@@ -134,7 +137,25 @@ void runModal(ModalBox &box) {
     modals.pop_back();
 }
 
+bool showKeyHelp() {
+    LayerState &s = layer();
+    if (s.keyHelp.empty() || s.display == nullptr || s.inputClosed)
+        return false;
+    ModalActivation modal;
+    static const char *const OK[] = {"OK"};
+    askMessage(runModal, "Keys", s.keyHelp.c_str(), OK, 1, 0);
+    return true;
+}
+
 } // namespace winlayer
+
+void setKeyHelp(const char *text) {
+    winlayer::layer().keyHelp = text != nullptr ? text : "";
+}
+
+void setOpenPromptNote(const char *text) {
+    winlayer::layer().openPromptNote = text != nullptr ? text : "";
+}
 
 void attachTerminal(Display *display, void (*restore)()) {
     winlayer::layer().display = display;

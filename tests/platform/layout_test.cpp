@@ -47,7 +47,7 @@ TEST(DialogLayout, RowsMoveDownOnlyWhenSomethingAboveIsInTheWay) {
     };
     for (const LayoutCase &c : cases) {
         std::vector<CellRect> cells(c.items.size());
-        layoutDialog(c.items.data(), int(c.items.size()), 311, 194, cells.data());
+        layoutDialog(c.items.data(), int(c.items.size()), 311, 194, COARSEST_GRID, cells.data());
         for (size_t i = 0; i < cells.size(); ++i) {
             const CellRect &want = c.cells[i], &got = cells[i];
             EXPECT_TRUE(got == want) << c.name << ", item " << i << ": got " << got.row << ","

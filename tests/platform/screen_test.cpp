@@ -2,6 +2,7 @@
 // screens in tests/data (rewritten with LUMIVAR_REBASE=1 and reviewed as a
 // diff): the text of every cell, then a letter per cell for how it is drawn.
 #include "report/report.h"
+#include "term/widgets.h"
 #include "ui/app_state.h"
 #include "ui/commands.h"
 #include "ui/file_chooser.h"
@@ -51,6 +52,7 @@ struct Screens : testing::Test {
         bridge.HeaderType = 0x81;
         source.add(0, makeSlot(30, 0), bridge);
         source.add(0, makeSlot(30, 1), testing_support::makeHeader(0x1234, 0x9ABC, 0x06040000));
+        source.add(0, makeSlot(31, 0), testing_support::makeHeader(0x1234, 0x5679, 0x01053000));
         appChannel = ConfigChannel{};
         appChannel.source = &source;
         messageBoxHook = nullptr;
@@ -85,17 +87,54 @@ struct Screens : testing::Test {
     }
 };
 
-TEST_F(Screens, TheFirstDevice) {
+// The window on the finest grid that fits, centred, at three sizes in turn:
+// each resize lays it out afresh, and back at the first size it is as it was.
+TEST_F(Screens, TheFirstDeviceFitsEachTerminal) {
+    const struct {
+        int rows, cols;
+        const char *golden;
+    } sizes[] = {
+        {24, 80, "screen-first-device-80x24.txt"},   // 4 x 8 units a cell
+        {32, 104, "screen-first-device-104x32.txt"}, // 3 x 8
+        {50, 160, "screen-first-device-160x50.txt"}, // 2 x 4
+        {24, 80, "screen-first-device-80x24.txt"},
+    };
     open();
-    pump();
-    testing_support::expectGolden("screen-first-device.txt", picture(display));
+    for (const auto &size : sizes) {
+        display.resize(size.rows, size.cols);
+        pump();
+        testing_support::expectGolden(size.golden, picture(display));
+    }
+}
+
+// On the finer grids every label of the template and every text the dialog
+// shows is whole on the screen (at 80 x 24 some are cut).
+TEST_F(Screens, NothingIsCutOnTheFinerGrids) {
+    open();
+    for (const TerminalSize size : {TerminalSize{32, 104}, TerminalSize{50, 160}}) {
+        display.resize(size.rows, size.cols);
+        for (int device = 1; device <= 4; ++device) {
+            pump();
+            const winlayer::Window &w = *winlayer::findWindow(window);
+            for (HWND handle : w.children) {
+                const winlayer::Window &c = *winlayer::findWindow(handle);
+                int mnemonic = -1;
+                const std::string shown = winlayer::withoutMnemonic(c.text, &mnemonic);
+                if (c.kind != winlayer::Kind::Static || shown.empty())
+                    continue;
+                EXPECT_NE(display.row(w.cells.row + c.cells.row).find(shown), std::string::npos)
+                    << "'" << shown << "' of device " << device << " at " << size.cols << "x"
+                    << size.rows;
+            }
+            display.key(VK_RIGHT);
+        }
+    }
 }
 
 TEST_F(Screens, SteppedToTheBridgeWithDumpFocused) {
     open();
     display.key(VK_RIGHT);
-    display.key(VK_TAB, '\t');
-    display.key(VK_TAB, '\t');
+    display.key(VK_TAB, '\t'); // from Exit, where the focus starts
     pump();
     testing_support::expectGolden("screen-bridge-dump-focused.txt", picture(display));
 }
