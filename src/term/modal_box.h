@@ -16,7 +16,8 @@ class ModalBox {
     virtual ~ModalBox() = default;
     // Draws the box centred on area (the owner's window, or the screen).
     virtual void paint(CellBuffer &buffer, const CellRect &area) = 0;
-    // True once the box has its answer.
+    // True once the box has its answer. Esc always ends a box, with the
+    // answer that gives nothing away (Cancel, No).
     virtual bool handle(const InputEvent &event) = 0;
     // Where the text cursor stands, for a box that edits text.
     virtual bool cursor(int *row, int *col) const;

@@ -33,8 +33,11 @@ std::vector<std::string> wrapText(const std::string &text, int width, bool wordW
                     break;
                 }
                 size_t cut = paragraph.rfind(' ', size_t(width));
-                if (cut == std::string::npos || cut == 0)
+                if (cut == std::string::npos || cut == 0) {
                     cut = size_t(width); // one word longer than the line: break it
+                    while (cut > 1 && (static_cast<unsigned char>(paragraph[cut]) & 0xC0) == 0x80)
+                        --cut;
+                }
                 lines.push_back(paragraph.substr(0, cut));
                 const size_t next = paragraph.find_first_not_of(' ', cut);
                 paragraph = next == std::string::npos ? "" : paragraph.substr(next);
@@ -45,6 +48,13 @@ std::vector<std::string> wrapText(const std::string &text, int width, bool wordW
         start = end + 1;
     }
     return lines;
+}
+
+int drawText(CellBuffer &buffer, int row, int col, const std::string &text, int maxCols,
+             Role role) {
+    if (isUtf8Beyond7Bit(text.c_str()))
+        return buffer.textUtf8(row, col, text.c_str(), maxCols, role);
+    return buffer.text(row, col, text.c_str(), maxCols, role);
 }
 
 // The face and shadow of a push button; returns the face. The shadow takes

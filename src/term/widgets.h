@@ -25,7 +25,12 @@ void drawBox(CellBuffer &buffer, const CellRect &rect, const char *caption, Role
 // index of the marked character, or -1.
 std::string withoutMnemonic(const std::string &text, int *mnemonic);
 
-// Lines broken to width: at blanks when wordWrap, else only at line ends.
+// Lines broken to width: at blanks when wordWrap, else only at line ends;
+// never inside a UTF-8 character.
 std::vector<std::string> wrapText(const std::string &text, int width, bool wordWrap);
+
+// A message's text: UTF-8 when it is (a path as the user typed it), else
+// code page 1252. Returns the cells used.
+int drawText(CellBuffer &buffer, int row, int col, const std::string &text, int maxCols, Role role);
 
 } // namespace winlayer

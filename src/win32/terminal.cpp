@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 namespace winlayer {
@@ -29,19 +30,38 @@ TerminalSize neededSize() {
     return need;
 }
 
-// Said in the middle of a terminal too small for the window; the window
-// comes back as soon as the terminal is large enough again.
+// Said in the middle of a terminal too small for the window, as fully as
+// the terminal has room for; the window comes back as soon as the terminal
+// is large enough again.
 void paintTooSmall(const TerminalSize &need, const TerminalSize &have) {
     const Window *active = findWindow(layer().active);
-    char text[320];
-    snprintf(text, sizeof text, "%s%sneeds a terminal of at least %d x %d; this one is %d x %d.",
-             active != nullptr ? active->text.c_str() : "", active != nullptr ? " " : "", need.cols,
-             need.rows, have.cols, have.rows);
-    const auto lines = wrapText(text, std::max(1, have.cols - 2), true);
-    const int top = std::max(0, (have.rows - int(lines.size())) / 2);
-    for (size_t i = 0; i < lines.size(); ++i) {
-        const int cols = std::min(int(lines[i].size()), have.cols);
-        screen.text(top + int(i), (have.cols - cols) / 2, lines[i].c_str(), cols, Role::Desktop);
+    const std::string caption = active != nullptr ? active->text + " " : "";
+    const std::string ends = modals.empty() ? "Esc or Ctrl-C ends it." : "Ctrl-C ends it.";
+    const std::string wanted = std::to_string(need.cols) + "x" + std::to_string(need.rows);
+    const std::string variants[] = {
+        caption + "needs a terminal of at least " + std::to_string(need.cols) + " x " +
+            std::to_string(need.rows) + "; this one is " + std::to_string(have.cols) + " x " +
+            std::to_string(have.rows) + ". " + ends,
+        "Needs " + wanted + ". " + ends,
+        "Needs " + wanted + ".",
+        wanted,
+    };
+    // The longest that fits, with a blank column each side if there is room.
+    std::vector<std::string> lines;
+    for (const std::string &text : variants) {
+        for (const int width : {have.cols - 2, have.cols}) {
+            lines = wrapText(text, std::max(1, width), true);
+            if (int(lines.size()) <= have.rows)
+                break;
+        }
+        if (int(lines.size()) <= have.rows)
+            break;
+    }
+    const int shown = std::min(int(lines.size()), have.rows);
+    const int top = (have.rows - shown) / 2;
+    for (int i = 0; i < shown; ++i) {
+        const int cols = std::min(int(lines[size_t(i)].size()), have.cols);
+        screen.text(top + i, (have.cols - cols) / 2, lines[size_t(i)].c_str(), cols, Role::Desktop);
     }
 }
 
@@ -84,6 +104,14 @@ void paintScreen() {
     display->flush();
 }
 
+bool screenTooSmall() {
+    const Display *display = layer().display;
+    if (display == nullptr)
+        return false;
+    const TerminalSize size = display->size(), need = neededSize();
+    return size.rows < need.rows || size.cols < need.cols;
+}
+
 bool readInput(InputEvent &event, int timeoutMs) {
     if (!layer().display->readEvent(event, timeoutMs))
         return false;
@@ -123,14 +151,28 @@ bool ModalBox::cursor(int *, int *) const {
 void runModal(ModalBox &box) {
     modals.push_back(&box);
     for (;;) {
+        // Ctrl-C closes every box as Esc does, and then the window.
+        if (layer().interrupted) {
+            InputEvent escape;
+            escape.key = VK_ESCAPE;
+            escape.character = 0x1B;
+            if (box.handle(escape))
+                break;
+        }
         paintScreen();
         InputEvent event;
         if (!readInput(event, -1))
             continue;
         if (event.type == InputEvent::Type::Resize)
             continue;
+        if (event.type == InputEvent::Type::Interrupt) {
+            layer().interrupted = true;
+            continue;
+        }
         if (event.type == InputEvent::Type::Closed)
             layer().inputClosed = true;
+        else if (screenTooSmall())
+            continue; // a box that cannot be seen cannot be answered
         if (box.handle(event))
             break;
     }

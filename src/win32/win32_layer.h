@@ -82,6 +82,7 @@ struct LayerState {
     Display *display = nullptr;
     void (*restoreTerminal)() = nullptr; // before a failure message is printed
     bool inputClosed = false;
+    bool interrupted = false;   // Ctrl-C, not yet turned into Esc for the window
     std::string keyHelp;        // the text of the keys box, from the program
     std::string openPromptNote; // what the program asks for in an Open prompt
 };
@@ -177,6 +178,9 @@ void runModal(ModalBox &box);
 bool showKeyHelp();
 // Waits up to timeoutMs (-1: for ever) for the user; false if nothing came.
 bool readInput(InputEvent &event, int timeoutMs);
+// Whether the terminal is too small to show the windows, which are then not
+// drawn: a notice says so, and only keys that end the program count.
+bool screenTooSmall();
 // The top-level window at a screen cell and the cell inside it, or null.
 Window *windowAtCell(int row, int col, int *localRow, int *localCol);
 // The control of window under a cell inside it that takes the mouse, or null.

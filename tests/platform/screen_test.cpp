@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 
 namespace {
@@ -176,16 +177,130 @@ TEST_F(Screens, NoDeviceIsSaidBeforeTheWindowAppears) {
     EXPECT_TRUE(pump()) << "the window closes itself";
 }
 
-TEST_F(Screens, ATerminalTooSmallSaysWhatItNeeds) {
-    display.resize(20, 60); // played first: the window never fits
+// The notice, wrapped to the terminal and shortened until it fits; the
+// window is back as soon as the terminal is large enough.
+TEST_F(Screens, ATerminalTooSmallSaysWhatItNeedsInWhatRoomThereIs) {
+    const TerminalSize sizes[] = {{20, 60}, {5, 20}, {3, 12}, {2, 8}, {1, 5}};
+    display.resize(sizes[0].rows, sizes[0].cols); // played first: the window never fits
     open();
-    std::string small;
-    display.then([&] { small = picture(display); });
+    std::string shown;
+    for (const TerminalSize &size : sizes) {
+        display.resize(size.rows, size.cols);
+        display.then([&, size] {
+            shown += std::to_string(size.cols) + " x " + std::to_string(size.rows) + ":\n" +
+                     display.text();
+        });
+    }
     display.resize(24, 80);
     pump();
-    testing_support::expectGolden("screen-too-small.txt", small);
+    testing_support::expectGolden("screen-too-small.txt", shown);
     EXPECT_NE(display.row(0).find("Lumivar V4.04 - PCI Spec V3.0"), std::string::npos)
         << "the window is back once the terminal is large enough";
+}
+
+// Names keep the bytes of pcidevs.txt, which is Windows-1252: the terminal
+// shows their characters, and a control byte, which would drive the
+// terminal, as a question mark.
+TEST_F(Screens, NamesShowTheirCharactersAndNeverDriveTheTerminal) {
+    const struct {
+        const char *name;
+        const char *bytes;
+        const char *shown;
+    } rows[] = {
+        {"escape and bell", "Red\x1b[31mAlert\x07!", "Red?[31mAlert?!"},
+        {"tab and vertical tab", "Tab\tVT\x0b.", "Tab?VT?."},
+        {"Windows-1252 letters and signs", "Caf\xe9 \x80 \x99 \xbd", "Café € ™ ½"},
+        {"bytes the code page leaves undefined", "C1 \x81\x9d.", "C1 \uFFFD\uFFFD."},
+    };
+    for (const auto &r : rows) {
+        testing_support::writeBytes("pcidevs.txt", std::string("V 1234 ") + r.bytes + "\n");
+        open();
+        pump();
+        EXPECT_NE(display.text().find(std::string("Ven  1234h  ") + r.shown), std::string::npos)
+            << r.name << "\n"
+            << display.row(2);
+        DestroyWindow(window);
+        window = nullptr;
+        pump();
+    }
+}
+
+// What keys may do while the window cannot be seen, and what Ctrl-C does.
+struct GuardCase {
+    const char *name;
+    std::function<void(RecordingDisplay &)> script;
+    bool quits;
+    const char *report; // pci-info.txt afterwards ("" for none)
+};
+
+TEST_F(Screens, UnseenKeysDoNothingAndCtrlCEndsLikeEsc) {
+    const auto small = [](RecordingDisplay &d) { d.resize(5, 20); };
+    const GuardCase cases[] = {
+        {"r and Enter at full size write the report",
+         [](RecordingDisplay &d) {
+             d.type("r");
+             d.key(VK_RETURN, '\r');
+         },
+         false, "written"},
+        {"too small: r and Enter write nothing unseen",
+         [&](RecordingDisplay &d) {
+             small(d);
+             d.type("r");
+             d.key(VK_RETURN, '\r');
+         },
+         false, ""},
+        {"too small: a click does nothing either",
+         [&](RecordingDisplay &d) {
+             small(d);
+             d.mouse(22, 3); // where Exit would be
+         },
+         false, ""},
+        {"too small: Esc still ends the program",
+         [&](RecordingDisplay &d) {
+             small(d);
+             d.key(VK_ESCAPE, 0x1B);
+         },
+         true, ""},
+        {"shrunk under a prompt: Enter answers nothing, Ctrl-C ends",
+         [&](RecordingDisplay &d) {
+             d.type("r");
+             small(d);
+             d.key(VK_RETURN, '\r');
+             d.interrupt();
+         },
+         true, ""},
+        {"Ctrl-C ends as Esc does", [](RecordingDisplay &d) { d.interrupt(); }, true, ""},
+        {"Ctrl-C in the Save prompt closes it and ends the program",
+         [](RecordingDisplay &d) {
+             d.type("r");
+             d.interrupt();
+         },
+         true, ""},
+        {"Ctrl-C at the overwrite question is no",
+         [](RecordingDisplay &d) {
+             testing_support::writeBytes("pci-info.txt", "older");
+             d.type("r");
+             d.key(VK_RETURN, '\r');
+             d.interrupt();
+         },
+         true, "older"},
+    };
+    for (const GuardCase &c : cases) {
+        std::filesystem::remove("pci-info.txt");
+        display.resize(24, 80);
+        open();
+        c.script(display);
+        EXPECT_EQ(pump(), c.quits) << c.name;
+        const std::string report = testing_support::readBytes("pci-info.txt");
+        EXPECT_EQ(report.empty()      ? ""
+                  : report == "older" ? "older"
+                                      : "written",
+                  std::string(c.report))
+            << c.name;
+        DestroyWindow(window);
+        window = nullptr;
+        pump();
+    }
 }
 
 TEST_F(Screens, AMissingNameDatabaseIsAskedForBeforeTheWindowAppears) {
