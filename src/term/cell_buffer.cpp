@@ -55,6 +55,24 @@ char32_t nextUtf8(const char *text, size_t &at) {
     return ch;
 }
 
+void appendUtf8(std::string &out, char32_t ch) {
+    if (ch < 0x80) {
+        out += char(ch);
+    } else if (ch < 0x800) {
+        out += char(0xC0 | (ch >> 6));
+        out += char(0x80 | (ch & 0x3F));
+    } else if (ch < 0x10000) {
+        out += char(0xE0 | (ch >> 12));
+        out += char(0x80 | ((ch >> 6) & 0x3F));
+        out += char(0x80 | (ch & 0x3F));
+    } else {
+        out += char(0xF0 | (ch >> 18));
+        out += char(0x80 | ((ch >> 12) & 0x3F));
+        out += char(0x80 | ((ch >> 6) & 0x3F));
+        out += char(0x80 | (ch & 0x3F));
+    }
+}
+
 bool isUtf8Beyond7Bit(const char *text) {
     bool beyond = false;
     for (size_t at = 0; text[at] != '\0';) {

@@ -167,26 +167,6 @@ int cellsOf(const std::string &text, size_t from, size_t to) {
     return cells;
 }
 
-std::string utf8Of(char32_t ch) {
-    std::string out;
-    if (ch < 0x80) {
-        out += char(ch);
-    } else if (ch < 0x800) {
-        out += char(0xC0 | (ch >> 6));
-        out += char(0x80 | (ch & 0x3F));
-    } else if (ch < 0x10000) {
-        out += char(0xE0 | (ch >> 12));
-        out += char(0x80 | ((ch >> 6) & 0x3F));
-        out += char(0x80 | (ch & 0x3F));
-    } else {
-        out += char(0xF0 | (ch >> 18));
-        out += char(0x80 | ((ch >> 12) & 0x3F));
-        out += char(0x80 | ((ch >> 6) & 0x3F));
-        out += char(0x80 | (ch & 0x3F));
-    }
-    return out;
-}
-
 class PathView : public ModalBox {
   public:
     PathView(ModalLoop run, const PathRequest &request, const std::string &path)
@@ -278,7 +258,8 @@ class PathView : public ModalBox {
         const char32_t ch = e.text != 0 ? e.text : unicodeFromAnsi(e.character);
         if (e.character < 0x20 || ch < 0x20 || ch == 0x7F)
             return;
-        const std::string typed = utf8Of(ch);
+        std::string typed;
+        appendUtf8(typed, ch);
         if (text_.size() + typed.size() <= request_.maxLength) {
             text_.insert(caret_, typed);
             caret_ += typed.size();

@@ -109,7 +109,7 @@ class RecordingDisplay : public Display {
         for (int r = 0; r < size_.rows; ++r) {
             out += '|';
             for (int c = 0; c < size_.cols; ++c)
-                appendUtf8(out, screen_[size_t(r) * size_t(size_.cols) + size_t(c)].ch);
+                appendCell(out, screen_[size_t(r) * size_t(size_.cols) + size_t(c)].ch);
             out += "|\n";
         }
         return out;
@@ -133,7 +133,7 @@ class RecordingDisplay : public Display {
     std::string row(int r) const {
         std::string out;
         for (int c = 0; c < size_.cols; ++c)
-            appendUtf8(out, screen_[size_t(r) * size_t(size_.cols) + size_t(c)].ch);
+            appendCell(out, screen_[size_t(r) * size_t(size_.cols) + size_t(c)].ch);
         return out;
     }
 
@@ -160,24 +160,9 @@ class RecordingDisplay : public Display {
         screen_.assign(size_t(rows) * size_t(cols), Cell{U'?', Role::Desktop});
     }
 
-    static void appendUtf8(std::string &out, char32_t c) {
-        if (c == RIGHT_HALF) // covered by the wide character to its left
-            return;
-        if (c < 0x80) {
-            out += char(c);
-        } else if (c < 0x800) {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        } else {
-            out += char(0xF0 | (c >> 18));
-            out += char(0x80 | ((c >> 12) & 0x3F));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        }
+    static void appendCell(std::string &out, char32_t c) {
+        if (c != RIGHT_HALF) // covered by the wide character to its left
+            appendUtf8(out, c);
     }
 
     TerminalSize size_;
