@@ -205,8 +205,10 @@ int main(int argc, char **argv) {
         return hwnd != NULL && GetForegroundWindow() == hwnd ? 0 : 1;
     }
     if (strcmp(command, "focus") == 0) {
-        GUITHREADINFO info = {sizeof info};
+        GUITHREADINFO info;
         HWND hwnd = target(argc, argv);
+        memset(&info, 0, sizeof info);
+        info.cbSize = sizeof info;
         if (hwnd == NULL || !GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, NULL), &info) ||
             info.hwndFocus == NULL)
             return 1;
