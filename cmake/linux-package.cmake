@@ -9,8 +9,8 @@ include(GNUInstallDirs)
 
 install(TARGETS lumivar RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${CMAKE_BINARY_DIR}/pcidevs.txt DESTINATION ${CMAKE_INSTALL_DATADIR}/lumivar)
-install(FILES ${PROJECT_SOURCE_DIR}/docs/lumivar.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES ${PROJECT_SOURCE_DIR}/docs/lumivar.bash-completion
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/linux/lumivar.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/linux/lumivar.bash-completion
   DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME lumivar)
 
 set(CPACK_GENERATOR DEB)
