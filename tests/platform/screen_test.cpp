@@ -18,7 +18,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <functional>
 #include <string>
 
 namespace {
@@ -226,70 +225,43 @@ TEST_F(Screens, NamesShowTheirCharactersAndNeverDriveTheTerminal) {
 }
 
 // What keys may do while the window cannot be seen, and what Ctrl-C does.
+// Script: "S" shrinks the terminal to 20x5, "!" is Ctrl-C, "@" a click where
+// Exit is at 80x24, "\n" Enter, "\x1b" Esc; other characters are typed.
 struct GuardCase {
     const char *name;
-    std::function<void(RecordingDisplay &)> script;
+    const char *script;
+    bool older; // an older pci-info.txt is there at first
     bool quits;
-    const char *report; // pci-info.txt afterwards ("" for none)
+    const char *report; // pci-info.txt afterwards: "", "older" or "written"
 };
 
 TEST_F(Screens, UnseenKeysDoNothingAndCtrlCEndsLikeEsc) {
-    const auto small = [](RecordingDisplay &d) { d.resize(5, 20); };
     const GuardCase cases[] = {
-        {"r and Enter at full size write the report",
-         [](RecordingDisplay &d) {
-             d.type("r");
-             d.key(VK_RETURN, '\r');
-         },
-         false, "written"},
-        {"too small: r and Enter write nothing unseen",
-         [&](RecordingDisplay &d) {
-             small(d);
-             d.type("r");
-             d.key(VK_RETURN, '\r');
-         },
-         false, ""},
-        {"too small: a click does nothing either",
-         [&](RecordingDisplay &d) {
-             small(d);
-             d.mouse(22, 3); // where Exit would be
-         },
-         false, ""},
-        {"too small: Esc still ends the program",
-         [&](RecordingDisplay &d) {
-             small(d);
-             d.key(VK_ESCAPE, 0x1B);
-         },
-         true, ""},
-        {"shrunk under a prompt: Enter answers nothing, Ctrl-C ends",
-         [&](RecordingDisplay &d) {
-             d.type("r");
-             small(d);
-             d.key(VK_RETURN, '\r');
-             d.interrupt();
-         },
-         true, ""},
-        {"Ctrl-C ends as Esc does", [](RecordingDisplay &d) { d.interrupt(); }, true, ""},
-        {"Ctrl-C in the Save prompt closes it and ends the program",
-         [](RecordingDisplay &d) {
-             d.type("r");
-             d.interrupt();
-         },
-         true, ""},
-        {"Ctrl-C at the overwrite question is no",
-         [](RecordingDisplay &d) {
-             testing_support::writeBytes("pci-info.txt", "older");
-             d.type("r");
-             d.key(VK_RETURN, '\r');
-             d.interrupt();
-         },
-         true, "older"},
+        {"r and Enter at full size write the report", "r\n", false, false, "written"},
+        {"too small: r and Enter write nothing unseen", "Sr\n", false, false, ""},
+        {"too small: a click does nothing either", "S@", false, false, ""},
+        {"too small: Esc still ends the program", "S\x1b", false, true, ""},
+        {"shrunk under a prompt: Enter answers nothing, Ctrl-C ends", "rS\n!", false, true, ""},
+        {"Ctrl-C ends as Esc does", "!", false, true, ""},
+        {"Ctrl-C in the Save prompt closes it and ends the program", "r!", false, true, ""},
+        {"Ctrl-C at the overwrite question is no", "r\n!", true, true, "older"},
     };
     for (const GuardCase &c : cases) {
         std::filesystem::remove("pci-info.txt");
+        if (c.older)
+            testing_support::writeBytes("pci-info.txt", "older");
         display.resize(24, 80);
         open();
-        c.script(display);
+        for (const char *k = c.script; *k != '\0'; ++k) {
+            switch (*k) {
+            case 'S': display.resize(5, 20); break;
+            case '!': display.interrupt(); break;
+            case '@': display.mouse(22, 3); break;
+            case '\n': display.key(VK_RETURN, '\r'); break;
+            case '\x1b': display.key(VK_ESCAPE, 0x1B); break;
+            default: display.type(std::string(1, *k)); break;
+            }
+        }
         EXPECT_EQ(pump(), c.quits) << c.name;
         const std::string report = testing_support::readBytes("pci-info.txt");
         EXPECT_EQ(report.empty()      ? ""
