@@ -1,6 +1,7 @@
 // What only the Linux layer does: creation rules that Windows' comctl32 hides,
 // the keyboard and mouse of a terminal turned into messages, and the loud end
 // of everything the layer does not implement.
+#include "term/ncurses_display.h"
 #include "win32/terminal.h"
 #include "win32/win32_layer.h"
 
@@ -9,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -308,6 +310,26 @@ TEST_F(Fresh, AWindowIsCreatedHiddenWithEveryControlEmpty) {
         EXPECT_EQ(IsDlgButtonChecked(dialog, id), UINT(BST_UNCHECKED)) << id;
     EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_STATUS_LIST, LB_GETCOUNT, 0, 0), 0);
     EXPECT_EQ(GetFocus(), nullptr) << "DefWindowProcA answers WM_INITDIALOG with 0";
+}
+
+// A terminal gets the dialog only when its description can place the cursor;
+// the others get the report, not a garbled screen.
+TEST(Terminals, OnlyThoseThatPlaceTheCursorCanShowTheDialog) {
+    const char *previous = getenv("TERM");
+    const std::string saved = previous != nullptr ? previous : "";
+    const struct {
+        const char *term;
+        bool can;
+    } rows[] = {{"xterm", true}, {"screen-256color", true},   {"linux", true},
+                {"dumb", false}, {"no-such-terminal", false}, {"", false}};
+    for (const auto &r : rows) {
+        setenv("TERM", r.term, 1);
+        EXPECT_EQ(NcursesDisplay::canAddressCursor(), r.can) << "TERM=" << r.term;
+    }
+    if (previous != nullptr)
+        setenv("TERM", saved.c_str(), 1);
+    else
+        unsetenv("TERM");
 }
 
 TEST_F(Fresh, WithoutATerminal) {
