@@ -16,6 +16,7 @@
 #include "win32/terminal.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -46,13 +47,33 @@ const char HELP[] =
     "\n"
     "  --from DUMP       read functions from a dump (lspci -xxx output) instead of\n"
     "                    /sys/bus/pci/devices (which needs root for all 256 bytes)\n"
-    "  --names FILE      the name database; default ./pcidevs.txt\n"
+    "  --names FILE      the name database; default pcidevs.txt here, else beside\n"
+    "                    lumivar, else in ../share/lumivar/ from lumivar's folder\n"
     "  --report FILE|-   write the report of every function, or of device N\n"
     "  --device N        with --report: only device number N (1-based, scan order)\n"
     "  --save-dump FILE|-  write every function, all domains and buses, as a dump\n"
     "                    that lspci -F reads\n"
     "\n"
-    "Exit status: 0 done, 1 failed, 2 usage.\n";
+    "In the dialog F1 lists the keys; Esc, Exit and Ctrl-C end it.\n"
+    "\n"
+    "Exit status: 0 done (the dialog ended, however), 1 failed, 2 usage.\n";
+
+// The dialog's keys, for its F1 box.
+const char KEYS[] = "Left, Right      the previous, the next function\n"
+                    "Home, End        the first, the last function\n"
+                    "Tab, Shift-Tab   the next, the previous button\n"
+                    "Enter, Space     press the button with the focus\n"
+                    "Alt+D or d       Dump->: the report of this function\n"
+                    "Alt+R or r       PCI Report: the report of every function\n"
+                    "Esc, Alt+X or x  Exit\n"
+                    "Ctrl-C           Exit, from a prompt too\n"
+                    "F1 or ?          these keys\n"
+                    "The mouse presses buttons and arrows; the wheel scrolls a list.";
+
+// What the Open prompt is for when the dialog finds no name database.
+const char NAMES_PROMPT_NOTE[] =
+    "Where is the name database pcidevs.txt (vendor and device names)? It is not here, "
+    "beside lumivar or in ../share/lumivar. Esc goes on without names.";
 
 struct Options {
     const char *from = nullptr;
@@ -159,19 +180,43 @@ int cannotOpenNames(const char *path) {
     return EXIT_FAILED;
 }
 
-// Names from --names, or from ./pcidevs.txt when it is there. Anything but
-// its absence that keeps the database from being read is a failure.
+// The name database when --names does not give one: pcidevs.txt in the
+// current folder, else beside the executable, else in ../share/lumivar/ from
+// the executable's folder (where an install puts it, wherever the install
+// was moved). Null when there is none.
+const char *foundNameDatabase() {
+    static char found[PATH_MAX];
+    if (access("pcidevs.txt", F_OK) == 0)
+        return "pcidevs.txt";
+    char self[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length <= 0)
+        return nullptr;
+    self[length] = '\0';
+    char *name = strrchr(self, '/');
+    if (name == nullptr)
+        return nullptr;
+    *name = '\0'; // the folder
+    for (const char *beside : {"/pcidevs.txt", "/../share/lumivar/pcidevs.txt"})
+        if (snprintf(found, sizeof found, "%s%s", self, beside) < int(sizeof found) &&
+            access(found, F_OK) == 0)
+            return found;
+    return nullptr;
+}
+
+// Names from --names, or from the name database found, if any. One that is
+// there but cannot be read is a failure.
 bool loadNames(const Options &o, DeviceTable &table) {
-    const char *path = o.names != nullptr ? o.names : "pcidevs.txt";
+    const char *path = o.names != nullptr ? o.names : foundNameDatabase();
+    if (path == nullptr) {
+        fprintf(stderr, "lumivar: no pcidevs.txt here, beside lumivar or in ../share/lumivar, "
+                        "so vendors and devices go unnamed (use --names FILE)\n");
+        return true;
+    }
     FILE *in = openTextFile(path, "rt");
     if (in == nullptr) {
-        if (o.names != nullptr || errno != ENOENT) {
-            cannotOpenNames(path);
-            return false;
-        }
-        fprintf(stderr, "lumivar: no ./pcidevs.txt here, so vendors and devices go unnamed "
-                        "(use --names FILE)\n");
-        return true;
+        cannotOpenNames(path);
+        return false;
     }
     const NameLoadResult result = loadNameDatabaseFrom(in, table);
     fclose(in);
@@ -238,6 +283,8 @@ int runSaveDump(const char *path, ConfigChannel &channel) {
 // it takes the open channel, scans and loads the names itself, and ends with 0.
 // What its table leaves out is said once the terminal is back.
 int runDialog(ConfigChannel &channel, const char *names) {
+    if (names == nullptr)
+        names = foundNameDatabase(); // else the dialog asks for it, as on Windows
     if (names != nullptr) {
         FILE *in = openTextFile(names, "rt");
         if (in == nullptr)
@@ -255,6 +302,8 @@ int runDialog(ConfigChannel &channel, const char *names) {
     listFunctions(channel, held);
     appChannel = channel;
     attachTerminal(&display, NcursesDisplay::restoreTerminal);
+    setKeyHelp(KEYS);
+    setOpenPromptNote(NAMES_PROMPT_NOTE);
     const int status = runApplication(GetModuleHandleA(nullptr), SW_SHOWDEFAULT);
     detachTerminal();
     display.stop();
@@ -274,12 +323,18 @@ int main(int argc, char **argv) {
     DumpSource dump(o.from != nullptr ? o.from : "");
     ConfigChannel channel;
     channel.source = o.from != nullptr ? static_cast<ConfigSource *>(&dump) : &sysfs;
-    // The dialog needs a terminal for its keys and its screen.
+    // The dialog needs a terminal for its keys and its screen, one that can
+    // place the cursor.
     const bool dialog = o.report == nullptr && o.saveDump == nullptr;
-    const char *noTerminal = isatty(STDOUT_FILENO) == 0  ? "standard output"
-                             : isatty(STDIN_FILENO) == 0 ? "standard input"
-                                                         : nullptr;
-    const bool window = dialog && noTerminal == nullptr;
+    char noTerminal[160] = "";
+    if (isatty(STDOUT_FILENO) == 0)
+        snprintf(noTerminal, sizeof noTerminal, "standard output is not a terminal");
+    else if (isatty(STDIN_FILENO) == 0)
+        snprintf(noTerminal, sizeof noTerminal, "standard input is not a terminal");
+    else if (dialog && !NcursesDisplay::canAddressCursor())
+        snprintf(noTerminal, sizeof noTerminal, "this terminal (TERM=%s) cannot place the cursor",
+                 getenv("TERM") != nullptr ? getenv("TERM") : "");
+    const bool window = dialog && noTerminal[0] == '\0';
     // The source is opened once, here, also for the window, which takes it
     // open: a pipe can be read only once, and a cause (a malformed dump, sysfs
     // without root) is said on stderr before any window.
@@ -291,8 +346,8 @@ int main(int argc, char **argv) {
         return runDialog(channel, o.names);
     if (dialog)
         fprintf(stderr,
-                "lumivar: %s is not a terminal, so the report of every function goes to "
-                "standard output instead of the dialog\n",
+                "lumivar: %s, so the report of every function goes to standard output instead "
+                "of the dialog\n",
                 noTerminal);
 
     int status = EXIT_DONE;

@@ -57,8 +57,11 @@ BOOL fileDialog(LPOPENFILENAMEA request, bool save) {
     ask.typeLine = typeLine.c_str();
     ask.maxLength = request->nMaxFile - 1;
     ask.confirmOverwrite = save && (request->Flags & OFN_OVERWRITEPROMPT) != 0;
+    if (!save)
+        ask.note = layer().openPromptNote.c_str();
     // Used as given: on this system a backslash is part of a name.
     std::string path = request->lpstrFile;
+    ModalActivation modal;
     if (!askPath(runModal, ask, path))
         return FALSE;
     returnPath(*request, path);
@@ -71,6 +74,7 @@ int WINAPI MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type) {
     if (type != MB_OK)
         layerFailure("MessageBoxA type 0x%X is not implemented", type);
     const char *title = caption != nullptr ? caption : "Error";
+    ModalActivation modal;
     if (layer().display == nullptr || layer().inputClosed) {
         fprintf(stderr, "%s: %s\n", title, text != nullptr ? text : "");
         return IDOK;

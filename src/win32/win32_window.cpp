@@ -103,16 +103,44 @@ bool isVisible(const Window &window) {
     return (window.style & WS_VISIBLE) != 0;
 }
 
-bool isPushButton(const Window &window) {
-    return window.kind == Kind::Button && (window.style & BS_TYPEMASK) == BS_PUSHBUTTON;
+void setFocus(HWND window) {
+    Window *w = findWindow(window);
+    if (w == nullptr) {
+        state->focus = nullptr;
+        return;
+    }
+    if (!isEnabled(*w))
+        return;
+    const HWND top = w->kind == Kind::TopLevel ? window : w->parent;
+    if (state->activated != top)
+        activate(top);
+    if (findWindow(window) != nullptr)
+        state->focus = window;
 }
 
-void setFocus(HWND control) {
-    Window *w = findWindow(control);
-    if (w == nullptr)
-        state->focus = nullptr;
-    else if (isEnabled(*w))
-        state->focus = control;
+void activate(HWND window) {
+    if (state->activated == window || findWindow(window) == nullptr)
+        return;
+    const HWND previous = state->activated;
+    if (Window *p = findWindow(previous))
+        callProcedure(*p, WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, 0),
+                      reinterpret_cast<LPARAM>(window));
+    state->activated = window;
+    state->focus = nullptr;
+    if (Window *w = findWindow(window))
+        callProcedure(*w, WM_ACTIVATE, MAKEWPARAM(WA_ACTIVE, 0),
+                      reinterpret_cast<LPARAM>(previous));
+}
+
+ModalActivation::ModalActivation() : previous_(state->activated) {
+    if (Window *w = findWindow(previous_))
+        callProcedure(*w, WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, 0), 0);
+    state->activated = nullptr;
+    state->focus = nullptr;
+}
+
+ModalActivation::~ModalActivation() {
+    activate(previous_);
 }
 
 bool sameName(const char *a, const char *b) {
@@ -217,6 +245,10 @@ LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM l
     case WM_GETTEXT: return copyWindowText(*w, reinterpret_cast<char *>(lParam), wParam);
     case WM_GETTEXTLENGTH: return LRESULT(w->text.size());
     case WM_CLOSE: DestroyWindow(window); return 0;
+    case WM_ACTIVATE: // an activated window takes the focus itself, away from its controls
+        if (LOWORD(wParam) != WA_INACTIVE)
+            state->focus = window;
+        return 0;
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == SC_CLOSE)
             SendMessageA(window, WM_CLOSE, 0, 0);
@@ -250,13 +282,20 @@ BOOL WINAPI ShowWindow(HWND window, int showCommand) {
         w->style &= ~uint32_t(WS_VISIBLE);
         if (layer().active == window)
             layer().active = nullptr;
+        if (layer().activated == window) {
+            callProcedure(*w, WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, 0), 0);
+            layer().activated = nullptr;
+            layer().focus = nullptr;
+        }
         break;
     case SW_SHOWNORMAL:
     case SW_SHOW:
     case SW_SHOWDEFAULT:
         w->style |= uint32_t(WS_VISIBLE);
-        if (w->kind == Kind::TopLevel)
+        if (w->kind == Kind::TopLevel) {
             layer().active = window;
+            activate(window);
+        }
         break;
     default: layerFailure("ShowWindow command %d is not implemented", showCommand);
     }
@@ -290,8 +329,29 @@ BOOL WINAPI DestroyWindow(HWND window) {
         layer().focus = nullptr;
     if (layer().active == window)
         layer().active = nullptr;
+    if (layer().activated == window)
+        layer().activated = nullptr;
     w->children.clear();
     w->list.items.clear();
     w->used = false;
     return TRUE;
+}
+
+HWND WINAPI GetFocus(void) {
+    return findWindow(layer().focus) != nullptr ? layer().focus : nullptr;
+}
+
+HWND WINAPI SetFocus(HWND window) {
+    const HWND previous = GetFocus();
+    Window *w = findWindow(window);
+    if (window != nullptr && (w == nullptr || !isEnabled(*w)))
+        return nullptr;
+    setFocus(window);
+    return previous;
+}
+
+BOOL WINAPI IsChild(HWND parent, HWND window) {
+    const Window *w = findWindow(window);
+    return w != nullptr && w->kind != Kind::TopLevel && w->parent == parent &&
+           findWindow(parent) != nullptr;
 }

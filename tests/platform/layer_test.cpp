@@ -1,6 +1,7 @@
 // What only the Linux layer does: creation rules that Windows' comctl32 hides,
 // the keyboard and mouse of a terminal turned into messages, and the loud end
 // of everything the layer does not implement.
+#include "term/ncurses_display.h"
 #include "win32/terminal.h"
 #include "win32/win32_layer.h"
 
@@ -9,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -28,6 +30,9 @@ enum class Act {
     Right,
     Up,
     Down,
+    Home,
+    End,
+    F1,
     Letter,
     AltLetter,
     Click
@@ -61,7 +66,14 @@ struct Terminal : Fresh {
         ShowWindow(dialog, SW_SHOW);
     }
 
-    CellRect cellsOf(int id) { return winlayer::findWindow(GetDlgItem(dialog, id))->cells; }
+    // Where a control is on the screen.
+    CellRect cellsOf(int id) {
+        CellRect r = winlayer::findWindow(GetDlgItem(dialog, id))->cells;
+        const CellRect &window = winlayer::findWindow(dialog)->cells;
+        r.row += window.row;
+        r.col += window.col;
+        return r;
+    }
 
     void play(const Input &in) {
         switch (in.act) {
@@ -74,11 +86,15 @@ struct Terminal : Fresh {
         case Act::Right: display.key(VK_RIGHT); break;
         case Act::Up: display.key(VK_UP); break;
         case Act::Down: display.key(VK_DOWN); break;
+        case Act::Home: display.key(VK_HOME); break;
+        case Act::End: display.key(VK_END); break;
+        case Act::F1: display.key(VK_F1); break;
         case Act::Letter: display.type(std::string(1, in.letter)); break;
         case Act::AltLetter: display.alt(in.letter); break;
         case Act::Click:
             if (in.id == 0) {
-                display.mouse(0, winlayer::closeBoxColumn(*winlayer::findWindow(dialog)));
+                const winlayer::Window &w = *winlayer::findWindow(dialog);
+                display.mouse(w.cells.row, w.cells.col + winlayer::closeBoxColumn(w));
             } else {
                 const CellRect r = cellsOf(in.id);
                 display.mouse(r.row, r.col + in.col);
@@ -108,35 +124,71 @@ struct Terminal : Fresh {
 
 struct KeyCase {
     const char *name;
+    int focus;             // the control with the focus at first; 0: the window itself
+    LRESULT defaultButton; // the dialog's answer to DM_GETDEFID
     std::vector<Input> inputs;
-    std::vector<WPARAM> commands;
+    std::vector<recording::Message> messages;
 };
 
-TEST_F(Terminal, KeysAndClicksPressButtons) {
+// As under Windows, the keyboard of a dialog asks its procedure to move the
+// focus (WM_NEXTDLGCTL) and to name the button Enter presses (DM_GETDEFID).
+TEST_F(Terminal, KeysAndClicksReachTheDialog) {
+    setKeyHelp("F1  this box");
+    constexpr UINT COMMAND = WM_COMMAND, NEXT = WM_NEXTDLGCTL, DEFAULT = DM_GETDEFID,
+                   ACTIVATE = WM_ACTIVATE;
+    const LRESULT dump = MAKELRESULT(IDC_DUMP, DC_HASDEFID);
+    const LRESULT disabled = MAKELRESULT(IDC_MULTI_FUNCTION, DC_HASDEFID);
     const KeyCase cases[] = {
-        {"Tab focuses Exit, Enter presses it", {{Act::Tab}, {Act::Enter}}, {IDC_EXIT}},
-        {"Space presses the focused button", {{Act::Tab}, {Act::Tab}, {Act::Space}}, {IDC_DUMP}},
-        {"Tab goes round past the disabled box",
-         {{Act::Tab}, {Act::Tab}, {Act::Tab}, {Act::Tab}, {Act::Enter}},
-         {IDC_EXIT}},
-        {"Shift-Tab from nothing reaches the last tab stop",
-         {{Act::ShiftTab}, {Act::Enter}},
-         {IDC_PCI_REPORT}},
-        {"Shift-Tab goes back", {{Act::Tab}, {Act::ShiftTab}, {Act::Enter}}, {IDC_PCI_REPORT}},
-        {"Enter with nothing focused is IDOK", {{Act::Enter}}, {IDOK}},
-        {"Esc is IDCANCEL", {{Act::Esc}}, {IDCANCEL}},
-        {"Alt+letter presses its button", {{Act::AltLetter, 'r'}}, {IDC_PCI_REPORT}},
-        {"the plain letter too", {{Act::Letter, 'D'}}, {IDC_DUMP}},
-        {"and then it has the focus", {{Act::Letter, 'd'}, {Act::Enter}}, {IDC_DUMP, IDC_DUMP}},
-        {"a letter of nothing", {{Act::Letter, 'q'}}, {}},
-        {"a click presses a button", {{Act::Click, 0, IDC_PCI_REPORT, 2}}, {IDC_PCI_REPORT}},
-        {"a click on the disabled box does nothing", {{Act::Click, 0, IDC_MULTI_FUNCTION}}, {}},
-        {"a click on a value field does nothing", {{Act::Click, 0, IDC_VENDOR_ID}}, {}},
+        {"Tab asks for the next control", 0, 0, {{Act::Tab}}, {{NEXT, 0}}},
+        {"Shift-Tab for the previous one", IDC_EXIT, 0, {{Act::ShiftTab}}, {{NEXT, 0x8000}}},
+        {"Enter presses the default button",
+         IDC_EXIT,
+         dump,
+         {{Act::Enter}},
+         {{DEFAULT, 0}, {COMMAND, IDC_DUMP}}},
+        {"Enter without one is IDOK", 0, 0, {{Act::Enter}}, {{DEFAULT, 0}, {COMMAND, IDOK}}},
+        {"a disabled default button is not pressed", 0, disabled, {{Act::Enter}}, {{DEFAULT, 0}}},
+        {"Space presses the focused button", IDC_DUMP, 0, {{Act::Space}}, {{COMMAND, IDC_DUMP}}},
+        {"Esc is IDCANCEL", 0, 0, {{Act::Esc}}, {{COMMAND, IDCANCEL}}},
+        {"Alt+letter presses its button",
+         0,
+         0,
+         {{Act::AltLetter, 'r'}},
+         {{COMMAND, IDC_PCI_REPORT}}},
+        {"the plain letter too", 0, 0, {{Act::Letter, 'D'}}, {{COMMAND, IDC_DUMP}}},
+        {"and then it has the focus",
+         0,
+         0,
+         {{Act::Letter, 'd'}, {Act::Space}},
+         {{COMMAND, IDC_DUMP}, {COMMAND, IDC_DUMP}}},
+        {"a letter of nothing", 0, 0, {{Act::Letter, 'q'}}, {}},
+        {"F1 shows the keys, which take the activation while they are up",
+         IDC_DUMP,
+         0,
+         {{Act::F1}, {Act::Enter}},
+         {{ACTIVATE, WA_INACTIVE}, {ACTIVATE, WA_ACTIVE}}},
+        {"so does ?",
+         0,
+         0,
+         {{Act::Letter, '?'}, {Act::Esc}},
+         {{ACTIVATE, WA_INACTIVE}, {ACTIVATE, WA_ACTIVE}}},
+        {"a click presses a button",
+         0,
+         0,
+         {{Act::Click, 0, IDC_PCI_REPORT, 2}},
+         {{COMMAND, IDC_PCI_REPORT}}},
+        {"a click on the disabled box does nothing",
+         0,
+         0,
+         {{Act::Click, 0, IDC_MULTI_FUNCTION}},
+         {}},
+        {"a click on a value field does nothing", 0, 0, {{Act::Click, 0, IDC_VENDOR_ID}}, {}},
     };
     for (const KeyCase &c : cases) {
-        winlayer::setFocus(nullptr);
+        SetFocus(c.focus != 0 ? GetDlgItem(dialog, c.focus) : dialog);
+        recording::defaultAnswer = c.defaultButton;
         run(c.inputs);
-        EXPECT_EQ(commands(), c.commands) << c.name;
+        EXPECT_EQ(recording::requests(), c.messages) << c.name;
     }
 }
 
@@ -155,6 +207,9 @@ TEST_F(Terminal, ArrowKeysAndClicksStepTheUpDownControl) {
         {"Up and Down as on Windows", {{Act::Up}, {Act::Down}, {Act::Down}}, {1, -1, -1}, 1},
         {"while a button has the focus", {{Act::Tab}, {Act::Right}}, {1}, 3},
         {"not past the end", {{Act::Right}, {Act::Right}, {Act::Right}}, {1, 1, 1}, 4},
+        {"End goes to the upper end in one step", {{Act::End}}, {2}, 4},
+        {"Home to the lower end", {{Act::Home}}, {-1}, 1},
+        {"and not again once there", {{Act::Home}, {Act::Home}}, {-1}, 1},
         {"the right arrow", {{Act::Click, 0, IDC_UPDOWN, updown.cols - 2}}, {1}, 3},
         {"the left arrow", {{Act::Click, 0, IDC_UPDOWN, 0}}, {-1}, 1},
     };
@@ -254,7 +309,27 @@ TEST_F(Fresh, AWindowIsCreatedHiddenWithEveryControlEmpty) {
     for (int id = IDC_BAR_FLAG_FIRST; id < IDC_BAR_FLAG_FIRST + 30; ++id)
         EXPECT_EQ(IsDlgButtonChecked(dialog, id), UINT(BST_UNCHECKED)) << id;
     EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_STATUS_LIST, LB_GETCOUNT, 0, 0), 0);
-    EXPECT_EQ(winlayer::layer().focus, nullptr) << "DefWindowProcA answers WM_INITDIALOG with 0";
+    EXPECT_EQ(GetFocus(), nullptr) << "DefWindowProcA answers WM_INITDIALOG with 0";
+}
+
+// A terminal gets the dialog only when its description can place the cursor;
+// the others get the report, not a garbled screen.
+TEST(Terminals, OnlyThoseThatPlaceTheCursorCanShowTheDialog) {
+    const char *previous = getenv("TERM");
+    const std::string saved = previous != nullptr ? previous : "";
+    const struct {
+        const char *term;
+        bool can;
+    } rows[] = {{"xterm", true}, {"screen-256color", true},   {"linux", true},
+                {"dumb", false}, {"no-such-terminal", false}, {"", false}};
+    for (const auto &r : rows) {
+        setenv("TERM", r.term, 1);
+        EXPECT_EQ(NcursesDisplay::canAddressCursor(), r.can) << "TERM=" << r.term;
+    }
+    if (previous != nullptr)
+        setenv("TERM", saved.c_str(), 1);
+    else
+        unsetenv("TERM");
 }
 
 TEST_F(Fresh, WithoutATerminal) {

@@ -47,7 +47,7 @@ TEST(DialogLayout, RowsMoveDownOnlyWhenSomethingAboveIsInTheWay) {
     };
     for (const LayoutCase &c : cases) {
         std::vector<CellRect> cells(c.items.size());
-        layoutDialog(c.items.data(), int(c.items.size()), 311, 194, cells.data());
+        layoutDialog(c.items.data(), int(c.items.size()), 311, 194, COARSEST_GRID, cells.data());
         for (size_t i = 0; i < cells.size(); ++i) {
             const CellRect &want = c.cells[i], &got = cells[i];
             EXPECT_TRUE(got == want) << c.name << ", item " << i << ": got " << got.row << ","
@@ -133,6 +133,32 @@ TEST_F(MainTemplate, WhereTheMainControlsLand) {
         const CellRect &c = winlayer::findWindow(GetDlgItem(dialog, r.id))->cells;
         EXPECT_TRUE(c == r.cells) << "id " << r.id << ": " << c.row << "," << c.col << " " << c.rows
                                   << "x" << c.cols;
+    }
+}
+
+// The finest grid that fits, the window centred on the terminal.
+TEST_F(MainTemplate, TheWindowTakesTheFinestGridThatFits) {
+    const struct {
+        int rows, cols;
+        Grid grid;
+        CellRect window;
+    } rows[] = {
+        {24, 80, {4, 8}, {0, 1, 24, 78}},   {30, 103, {4, 8}, {3, 12, 24, 78}},
+        {32, 104, {3, 8}, {4, 0, 24, 104}}, {47, 160, {2, 8}, {11, 2, 24, 156}},
+        {48, 104, {3, 4}, {0, 0, 48, 104}}, {50, 160, {2, 4}, {1, 2, 48, 156}},
+        {20, 60, {4, 8}, {0, 0, 24, 78}}, // too small: the notice says so
+    };
+    for (const auto &r : rows) {
+        RecordingDisplay display(r.rows, r.cols);
+        attachTerminal(&display, nullptr);
+        winlayer::Window &w = *winlayer::findWindow(dialog);
+        winlayer::layoutWindow(w);
+        EXPECT_TRUE(w.grid == r.grid)
+            << r.cols << "x" << r.rows << ": " << w.grid.dluPerColumn << " x " << w.grid.dluPerRow;
+        EXPECT_TRUE(w.cells == r.window)
+            << r.cols << "x" << r.rows << ": " << w.cells.row << "," << w.cells.col << " "
+            << w.cells.rows << "x" << w.cells.cols;
+        detachTerminal();
     }
 }
 

@@ -60,9 +60,11 @@ struct Boxes : testing::Test {
 };
 
 // Keys for the script: "\n" Enter, "\x1b" Esc, "\t" Tab, "\b" Backspace,
-// "\x7f" Delete, "<" Left, ">" Right, "^" Home, "$" End; anything else typed.
+// "\x7f" Delete, "<" Left, ">" Right, "^" Home, "$" End; anything else typed
+// (UTF-8, a character at a time).
 void play(RecordingDisplay &display, const std::string &keys) {
-    for (char c : keys) {
+    for (size_t at = 0; at < keys.size(); ++at) {
+        const char c = keys[at];
         switch (c) {
         case '\n': display.key(VK_RETURN, '\r'); break;
         case '\x1b': display.key(VK_ESCAPE, 0x1B); break;
@@ -73,7 +75,14 @@ void play(RecordingDisplay &display, const std::string &keys) {
         case '>': display.key(VK_RIGHT); break;
         case '^': display.key(VK_HOME); break;
         case '$': display.key(VK_END); break;
-        default: display.type(std::string(1, c)); break;
+        default: {
+            size_t end = at + 1;
+            while (end < keys.size() && (static_cast<unsigned char>(keys[end]) & 0xC0) == 0x80)
+                ++end;
+            display.type(keys.substr(at, end - at));
+            at = end - 1;
+            break;
+        }
         }
     }
 }
@@ -114,6 +123,14 @@ TEST_F(Boxes, PathPromptEditsAcceptsAndCancels) {
          "new.txt", 0, 4},
         {"Esc is No, a second Esc cancels", true, "old.txt", "\n\x1b\x1b", 256, FALSE, "old.txt", 0,
          0},
+        {"a name typed in UTF-8 is kept as typed", true, "/tmp/", "é日€.txt\n", 256, TRUE,
+         "/tmp/é日€.txt", 5, 14},
+        {"Backspace and Delete take whole characters", true, "/tmp/", "é日€\b<\x7f.txt\n", 256,
+         TRUE, "/tmp/é.txt", 5, 8},
+        {"Left and Right step over whole characters", true, "/é日", "<<x\n", 256, TRUE, "/xé日", 1,
+         7},
+        {"a character that fits the buffer", true, "ab", "日\n", 6, TRUE, "ab日", 0, 5},
+        {"one that does not fit is left out whole", true, "abc", "日\n", 6, TRUE, "abc", 0, 3},
     };
     for (const PromptCase &c : cases) {
         char path[256];
@@ -137,6 +154,25 @@ TEST_F(Boxes, PathPromptEditsAcceptsAndCancels) {
         while (!display.scriptDone()) // drop what a failed case left
             GetSaveFileNameA(&request);
     }
+}
+
+// The path is shown as it was typed, wide characters taking two cells, and
+// the caret stands after them.
+TEST_F(Boxes, ATypedPathIsShownAsTyped) {
+    char path[64] = "/tmp/";
+    OPENFILENAMEA request = {};
+    request.lStructSize = sizeof request;
+    request.lpstrFile = path;
+    request.nMaxFile = sizeof path;
+    display.type("é日€.txt");
+    display.then([&] {
+        int row = 0, col = 0;
+        ASSERT_TRUE(find("/tmp/é日€.txt", &row, &col)) << display.text();
+        EXPECT_EQ(display.cursorRow, row);
+        EXPECT_EQ(display.cursorCol, col + 13) << "/tmp/, é, 日 (two cells), €, .txt";
+    });
+    display.key(VK_ESCAPE, 0x1B);
+    EXPECT_FALSE(GetSaveFileNameA(&request));
 }
 
 TEST_F(Boxes, PathPromptButtonsAndCursor) {

@@ -259,6 +259,71 @@ TEST_F(Win32Contract, DialogKeysAndMnemonicsSendCommands) {
     EXPECT_FALSE(IsDialogMessageA(dialog, &other));
 }
 
+// The dialog manager asks the dialog's procedure: WM_NEXTDLGCTL for Tab, which
+// DefWindowProcA leaves alone, and DM_GETDEFID for the button Enter presses.
+TEST_F(Win32Contract, TabAndEnterAskTheDialogsProcedure) {
+    ShowWindow(dialog, SW_SHOW);
+    HWND exitButton = GetDlgItem(dialog, IDC_EXIT);
+    SetFocus(exitButton);
+    const struct {
+        const char *name;
+        WPARAM key;
+        LRESULT answer; // to DM_GETDEFID
+        std::vector<recording::Message> asked;
+    } rows[] = {
+        {"Tab", VK_TAB, 0, {{WM_NEXTDLGCTL, 0}}},
+        {"Enter without a default button", VK_RETURN, 0, {{DM_GETDEFID, 0}, {WM_COMMAND, IDOK}}},
+        {"Enter with one",
+         VK_RETURN,
+         MAKELRESULT(IDC_PCI_REPORT, DC_HASDEFID),
+         {{DM_GETDEFID, 0}, {WM_COMMAND, IDC_PCI_REPORT}}},
+    };
+    for (const auto &r : rows) {
+        received.clear();
+        recording::defaultAnswer = r.answer;
+        MSG msg = {exitButton, WM_KEYDOWN, r.key, 1, 0, {0, 0}};
+        EXPECT_TRUE(IsDialogMessageA(dialog, &msg)) << r.name;
+        EXPECT_EQ(recording::requests(), r.asked) << r.name;
+        EXPECT_EQ(GetFocus(), exitButton) << r.name;
+    }
+}
+
+#ifdef _WIN32
+// Presses OK in the message box with the caption given, once it is up.
+DWORD WINAPI answerMessageBox(LPVOID caption) {
+    for (int i = 0; i < 200; ++i) {
+        Sleep(25);
+        if (HWND box = FindWindowA("#32770", static_cast<const char *>(caption))) {
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+            return 0;
+        }
+    }
+    return 1;
+}
+#endif
+
+// A message box takes the activation while it is up; when the window gets it
+// back, DefWindowProcA gives the focus to the window itself.
+TEST_F(Win32Contract, AMessageBoxTakesTheActivationForAWhile) {
+    static const char CAPTION[] = "Lumivar contract";
+    ShowWindow(dialog, SW_SHOW);
+    SetFocus(GetDlgItem(dialog, IDC_DUMP));
+    received.clear();
+#ifdef _WIN32
+    HANDLE answering = CreateThread(nullptr, 0, answerMessageBox, LPVOID(CAPTION), 0, nullptr);
+#endif
+    testing::internal::CaptureStderr(); // where the message goes without a terminal
+    EXPECT_EQ(MessageBoxA(dialog, "a message", CAPTION, MB_OK), IDOK);
+    testing::internal::GetCapturedStderr();
+#ifdef _WIN32
+    WaitForSingleObject(answering, INFINITE);
+    CloseHandle(answering);
+#endif
+    EXPECT_EQ(recording::requests(), (std::vector<recording::Message>{{WM_ACTIVATE, WA_INACTIVE},
+                                                                      {WM_ACTIVATE, WA_ACTIVE}}));
+    EXPECT_EQ(GetFocus(), dialog);
+}
+
 TEST_F(Win32Contract, TextsOfControlsAndWindow) {
     const struct {
         UINT value;
@@ -348,6 +413,32 @@ TEST_F(Win32Contract, CloseDestroysTheWindowThroughTheDefaultProcedure) {
     EXPECT_FALSE(DestroyWindow(dialog));
     EXPECT_FALSE(PostMessageA(dialog, WM_USER, 0, 0));
     dialog = nullptr;
+}
+
+// CreateDialogParamA gives the first tab stop the focus when WM_INITDIALOG
+// answers non-zero; else nothing has it until the window is activated, which
+// gives it to the window itself. -1 below is no focus, 0 the window.
+TEST(Win32Focus, StartsWhereTheDialogManagerPutsIt) {
+    const struct {
+        const char *name;
+        LRESULT init;
+        int created, shown;
+    } rows[] = {
+        {"WM_INITDIALOG answers 0", 0, -1, 0},
+        {"it answers TRUE", TRUE, IDC_EXIT, IDC_EXIT},
+    };
+    for (const auto &r : rows) {
+        HWND dialog = recording::createDialog(r.init);
+        ASSERT_NE(dialog, nullptr);
+        const auto where = [dialog] {
+            HWND focus = GetFocus();
+            return focus == nullptr ? -1 : focus == dialog ? 0 : GetDlgCtrlID(focus);
+        };
+        EXPECT_EQ(where(), r.created) << r.name;
+        ShowWindow(dialog, SW_SHOW);
+        EXPECT_EQ(where(), r.shown) << r.name;
+        DestroyWindow(dialog);
+    }
 }
 
 TEST(Win32System, OpenFileNameHasItsVersion400Size) {
