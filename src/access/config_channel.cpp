@@ -30,6 +30,13 @@ bool readFunction(ConfigChannel &channel, const FunctionAddress &at, void *buffe
            channel.source->readFunction(at, static_cast<uint8_t *>(buffer));
 }
 
+bool readScanWords(ConfigChannel &channel, unsigned bus, unsigned slot, void *buffer) {
+    if (buffer == nullptr || !channel.isOpen)
+        return false;
+    return channel.source->readScanWords(uint8_t(bus & 0xFFu), uint8_t(slot & 0xFFu),
+                                         static_cast<uint8_t *>(buffer));
+}
+
 void closeChannel(ConfigChannel &channel) {
     if (!channel.isOpen)
         return;

@@ -22,5 +22,8 @@ bool readConfig(ConfigChannel &channel, unsigned bus, unsigned slot, void *buffe
 void listFunctions(ConfigChannel &channel, std::vector<FunctionAddress> &functions);
 // The first 256 bytes of the function at a full address.
 bool readFunction(ConfigChannel &channel, const FunctionAddress &at, void *buffer);
+// The scan's read: true where readConfig would find a function, with at least
+// the words at SCAN_WORD_OFFSETS of the 256-byte buffer filled.
+bool readScanWords(ConfigChannel &channel, unsigned bus, unsigned slot, void *buffer);
 // Closes the source if it is open; harmless to call twice or after a failed open.
 void closeChannel(ConfigChannel &channel);

@@ -1,5 +1,6 @@
 // One way of reaching configuration space (an access method). The channel
-// owns the contract; a source only knows how to fetch 256 bytes.
+// owns the contract; a source only knows how to fetch 256 bytes, and where
+// fewer cost less, the few that the scan needs.
 #pragma once
 
 #include <cstddef>
@@ -32,6 +33,10 @@ inline bool operator==(const FunctionAddress &a, const FunctionAddress &b) {
 // "DDDD:BB:DD.F"; size 16 is enough for any domain.
 void formatFunctionAddress(const FunctionAddress &at, char *text, size_t size);
 
+// The 4-byte words of configuration space that the scan keeps: vendor and
+// device id (00h), revision and class code (08h), subsystem ids (2Ch).
+constexpr uint8_t SCAN_WORD_OFFSETS[] = {0x00, 0x08, 0x2C};
+
 class ConfigSource {
   public:
     virtual ~ConfigSource() = default;
@@ -39,6 +44,12 @@ class ConfigSource {
     virtual bool open(char *error, size_t errorSize) = 0;
     // Fills all 256 bytes of the function at bus/slot of domain 0, or returns false.
     virtual bool read(uint8_t bus, uint8_t slot, uint8_t *buffer) = 0;
+    // For the scan: true when a function that read() serves is at bus/slot,
+    // with at least the SCAN_WORD_OFFSETS words of the 256-byte buffer filled.
+    // A source whose reads cost by the byte fills only those.
+    virtual bool readScanWords(uint8_t bus, uint8_t slot, uint8_t *buffer) {
+        return read(bus, slot, buffer);
+    }
     virtual void close() = 0;
     // Every function the open source holds, all domains and all buses, in
     // address order. By default every bus and slot of domain 0 is asked.

@@ -17,6 +17,9 @@ class SysfsSource : public ConfigSource {
     // them can be read (only root may read past the first 64).
     bool open(char *error, size_t errorSize) override;
     bool read(uint8_t bus, uint8_t slot, uint8_t *buffer) override;
+    // Reads the scan's three words alone: here every word read is a
+    // configuration access, which costs the most on a virtual machine.
+    bool readScanWords(uint8_t bus, uint8_t slot, uint8_t *buffer) override;
     void close() override {}
     void listFunctions(std::vector<FunctionAddress> &functions) override;
     bool readFunction(const FunctionAddress &at, uint8_t *buffer) override;

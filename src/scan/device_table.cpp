@@ -31,8 +31,10 @@ void scanDevices(ConfigChannel &channel, DeviceTable &table) {
     // function-major: every function 0, then every function 1, and so on.
     for (unsigned bus = 0; bus < SCAN_BUSES; ++bus) {
         for (unsigned slot = 0; slot < SCAN_SLOTS; ++slot) {
-            ConfigHeader header;
-            if (!readConfig(channel, bus, slot, &header))
+            // Only the identifiers and the class code are kept: the views read
+            // the function afresh, so the scan asks for no more than those words.
+            ConfigHeader header{};
+            if (!readScanWords(channel, bus, slot, &header))
                 continue;
             if (table.count >= MAX_DEVICES)
                 continue;

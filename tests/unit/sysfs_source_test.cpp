@@ -20,8 +20,11 @@ struct FakeTree {
     FakeTree() { fs::create_directories(root); }
     ~FakeTree() { fs::remove_all(root); }
     void add(const std::string &name, size_t size, char fill) {
+        add(name, std::string(size, fill));
+    }
+    void add(const std::string &name, const std::string &bytes) {
         fs::create_directories(root + "/" + name);
-        writeBytes(root + "/" + name + "/config", std::string(size, fill));
+        writeBytes(root + "/" + name + "/config", bytes);
     }
 };
 
@@ -49,6 +52,26 @@ TEST(SysfsSource, ReadsTheFunctionTheSlotNames) {
         if (c.found) {
             EXPECT_EQ(std::string(reinterpret_cast<char *>(buffer), 256), std::string(256, c.fill));
         }
+        // The scan finds exactly the functions that the views can read.
+        EXPECT_EQ(source.readScanWords(c.bus, c.slot, buffer), c.found)
+            << int(c.bus) << "/" << int(c.slot);
+    }
+}
+
+TEST(SysfsSource, TheScanReadsOnlyItsThreeWords) {
+    FakeTree tree;
+    std::string bytes(256, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = char(i);
+    tree.add("0000:00:00.0", bytes);
+    SysfsSource source(tree.root.c_str());
+    char error[SOURCE_ERROR_SIZE];
+    ASSERT_TRUE(source.open(error, sizeof error)) << error;
+    uint8_t buffer[256] = {};
+    ASSERT_TRUE(source.readScanWords(0, 0, buffer));
+    for (int i = 0; i < 256; ++i) {
+        const bool word = i < 0x04 || (i >= 0x08 && i < 0x0C) || (i >= 0x2C && i < 0x30);
+        EXPECT_EQ(buffer[i], word ? i : 0) << "offset " << i;
     }
 }
 
