@@ -115,7 +115,17 @@ FILE *wrapTextOutput(FILE *stream, bool) {
     return stream;
 }
 
+// The reader reads the file line by line.
+FileBlock::FileBlock(FILE *) {}
+
+FileBlock::~FileBlock() {}
+
+void FileBlock::release(size_t) {}
+
 #else
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace {
 
@@ -200,6 +210,40 @@ FILE *openTextFile(const char *path, const char *mode) {
 
 FILE *wrapTextOutput(FILE *stream, bool maskControls) {
     return wrap(stream, false, maskControls, "w");
+}
+
+FileBlock::FileBlock(FILE *stream) {
+    const int fd = fileno(stream);
+    struct stat status;
+    if (fd < 0 || fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
+        return;
+    // From where reading would start. A file that says it is empty may not
+    // be (those of /proc say so whatever they hold): it is left to be read.
+    const off_t from = lseek(fd, 0, SEEK_CUR);
+    if (from < 0 || from >= status.st_size)
+        return;
+    // The page cache's own pages: no copy, and no page to fill with zeros.
+    void *mapping = mmap(nullptr, size_t(status.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+    if (mapping == MAP_FAILED)
+        return;
+    mapping_ = mapping;
+    mappingSize_ = size_t(status.st_size);
+    data_ = static_cast<const char *>(mapping) + from;
+    size_ = size_t(status.st_size - from);
+}
+
+FileBlock::~FileBlock() {
+    if (mapping_ != nullptr)
+        munmap(mapping_, mappingSize_);
+}
+
+void FileBlock::release(size_t offset) {
+    if (mapping_ == nullptr)
+        return;
+    const size_t page = size_t(sysconf(_SC_PAGESIZE));
+    const size_t passed = size_t(data_ - static_cast<const char *>(mapping_)) + offset;
+    if (passed >= page)
+        madvise(mapping_, passed / page * page, MADV_DONTNEED);
 }
 
 #endif

@@ -68,3 +68,28 @@ class TextReader {
     size_t lineLength_ = 0;
     bool lineStart_ = true;
 };
+
+// The raw bytes of the file behind a stream opened for reading, from where
+// reading would start to the end, in one block, for a reader that applies
+// the text rules itself; not mapped where the file is no regular file with a
+// size, or on Windows. The stream must not have been read from; the block
+// lives until destroyed.
+class FileBlock {
+  public:
+    explicit FileBlock(FILE *stream);
+    ~FileBlock();
+    FileBlock(const FileBlock &) = delete;
+    FileBlock &operator=(const FileBlock &) = delete;
+    bool mapped() const { return data_ != nullptr; }
+    const char *data() const { return data_; }
+    size_t size() const { return size_; }
+    // The bytes before offset are not read again: their pages may leave this
+    // process, so that a large file is never resident all at once.
+    void release(size_t offset);
+
+  private:
+    const char *data_ = nullptr;
+    size_t size_ = 0;
+    void *mapping_ = nullptr; // what to unmap, if anything
+    size_t mappingSize_ = 0;
+};

@@ -5,6 +5,7 @@
 
 #include "base/text_file.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -43,8 +44,21 @@ struct NameLoadResult {
 };
 
 // Names count functions from an open stream (read to its end by the text
-// rules, within NAME_LINE_LIMIT and NAME_FILE_LIMIT).
+// rules, within NAME_LINE_LIMIT and NAME_FILE_LIMIT), line by line. The
+// reference for loadNameDatabaseBlock.
 NameLoadResult loadNameDatabaseFrom(FILE *stream, FunctionNames *const *functions, int count);
+
+// The same names from the raw bytes of a whole database file, in a fraction
+// of the time: lines that cannot be considered at the current depth are
+// passed over without being read. Returns false, with every name as it was,
+// where the text rules would change what the line reader sees (a byte 1Ah, a
+// CR not directly before a LF, a line longer than the reader takes at once)
+// or the file is beyond NAME_FILE_LIMIT; the caller then reads the file
+// through loadNameDatabaseFrom.
+bool loadNameDatabaseBlock(const char *bytes, size_t size, FunctionNames *const *functions,
+                           int count);
+// The same over a mapped file, whose pages are let go as the reader passes.
+bool loadNameDatabaseBlock(FileBlock &block, FunctionNames *const *functions, int count);
 
 // "PATH:LINE: cause" for a load that did not reach the end.
 void describeNameLoad(const NameLoadResult &result, const char *path, char *text, size_t size);

@@ -48,6 +48,12 @@ NameLoadResult loadNameDatabaseFrom(FILE *stream, DeviceTable &table) {
     FunctionNames *functions[MAX_DEVICES];
     for (int i = 0; i < table.count; ++i)
         functions[i] = &table.records[i];
+    // The file in one block, where it can be mapped and the text rules
+    // change nothing in it; else line by line.
+    FileBlock block(stream);
+    if (block.mapped() && block.size() <= NAME_FILE_LIMIT &&
+        loadNameDatabaseBlock(block, functions, table.count))
+        return {TextEnd::END, 0, 0};
     return loadNameDatabaseFrom(stream, functions, table.count);
 }
 

@@ -62,19 +62,7 @@ const std::vector<Ids> EXAMPLE_DEVICES = {
     {0x5E6F, 0x0010, 0x0000, 0x0000, 0x00},
 };
 
-const char EXAMPLE_DATABASE[] = "; sample database\n"
-                                "V 1A2B Example Logic\n"
-                                "D 0100 Sample Bridge\n"
-                                "O 1A2B Example Logic\n"
-                                "S 0001 Bridge Board\n"
-                                "R 02 Stepping B\n"
-                                "D 0200 Sample Controller\n"
-                                "O 3C4D Demo Boards\n"
-                                "S 0005 Demo Boards\n"
-                                "V 5E6F Placeholder Systems\n"
-                                "D 0010 Test Adapter\n"
-                                "V 7D7D Absent Vendor\n"
-                                "D 0010 Never Considered\n";
+using testing_support::EXAMPLE_DATABASE;
 
 TEST(NameDatabase, WorkedExample) {
     const auto names = load(EXAMPLE_DEVICES, EXAMPLE_DATABASE);

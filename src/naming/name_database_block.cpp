@@ -1,0 +1,302 @@
+// The name database from the raw bytes of the whole file, with the line
+// reader's results in a fraction of its time. One pass, 64 bytes at a time:
+// it checks that the text-mode rules change nothing (no 0x1A, no CR but
+// directly before a LF, no line that the reader would cut), and it finds the
+// line feeds that are followed by a tag considered at the current depth. Only
+// those lines are looked at; every other line is one that the line reader
+// skips without effect. After a vendor that names no function, that is the
+// next "\nV": the vendor's whole block costs no more than the check.
+#include "naming/name_database.h"
+
+#include "naming/name_lines.h"
+
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
+
+namespace {
+
+constexpr size_t CHUNK = 64;
+// The line reader takes NAME_LINE_SIZE - 1 characters, a line feed included;
+// CRs count here too, so a line that passes is never cut.
+constexpr int64_t LONGEST_LINE = NAME_LINE_SIZE - 1;
+
+bool isConsidered(char tag, int depth) {
+    NameTag info;
+    return nameTagOf(tag, info) && depth >= info.level;
+}
+
+// The identifiers of one kind that the stored functions hold, hashed to 4096
+// bits: a line whose number hits none of them names nothing, and needs no
+// more reading than its number.
+class IdFilter {
+  public:
+    void add(uint16_t id) { bits_[(id >> 6) & 63] |= uint64_t(1) << (id & 63); }
+    bool mayHold(uint32_t number) const {
+        return number <= 0xFFFF && (bits_[(number >> 6) & 63] >> (number & 63) & 1) != 0;
+    }
+
+  private:
+    uint64_t bits_[64] = {};
+};
+
+// Bit i of each mask stands for the byte at offset i of a 64-byte chunk.
+struct ChunkMasks {
+    uint64_t lineFeeds;
+    uint64_t returns; // CRs
+    uint64_t vendors; // V bytes
+    uint64_t devices; // D bytes
+};
+
+// Fills the masks of count chunks at p; true when a 0x1A is among their bytes.
+using MaskChunks = bool (*)(const unsigned char *p, size_t count, ChunkMasks *masks);
+
+#if defined(__SSE2__)
+// 16 bytes at a time: SSE2 is part of every x86-64.
+struct Sse2Masks {
+    __m128i ctrlZ = _mm_setzero_si128();
+    uint64_t lineFeeds = 0, returns = 0, vendors = 0, devices = 0;
+
+    void add(const unsigned char *p, int shift) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        ctrlZ = _mm_or_si128(ctrlZ, _mm_cmpeq_epi8(bytes, _mm_set1_epi8(0x1A)));
+        lineFeeds |= maskOf(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n'))) << shift;
+        returns |= maskOf(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r'))) << shift;
+        vendors |= maskOf(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('V'))) << shift;
+        devices |= maskOf(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('D'))) << shift;
+    }
+    static uint64_t maskOf(__m128i m) { return uint64_t(unsigned(_mm_movemask_epi8(m))); }
+};
+
+bool maskChunksSse2(const unsigned char *p, size_t count, ChunkMasks *masks) {
+    __m128i ctrlZ = _mm_setzero_si128();
+    for (size_t c = 0; c < count; ++c, p += CHUNK) {
+        Sse2Masks m;
+        m.add(p, 0);
+        m.add(p + 16, 16);
+        m.add(p + 32, 32);
+        m.add(p + 48, 48);
+        masks[c] = {m.lineFeeds, m.returns, m.vendors, m.devices};
+        ctrlZ = _mm_or_si128(ctrlZ, m.ctrlZ);
+    }
+    return _mm_movemask_epi8(ctrlZ) != 0;
+}
+#endif
+
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+// 32 bytes at a time where the processor has AVX2.
+#define LUMIVAR_AVX2 __attribute__((target("avx2")))
+
+// Bit i: byte i of the 64 in low and high equals the byte in every lane of c.
+LUMIVAR_AVX2 inline uint64_t matches(__m256i low, __m256i high, __m256i c) {
+    return uint64_t(uint32_t(_mm256_movemask_epi8(_mm256_cmpeq_epi8(low, c)))) |
+           uint64_t(uint32_t(_mm256_movemask_epi8(_mm256_cmpeq_epi8(high, c)))) << 32;
+}
+
+LUMIVAR_AVX2 bool maskChunksAvx2(const unsigned char *p, size_t count, ChunkMasks *masks) {
+    __m256i ctrlZ = _mm256_setzero_si256();
+    const __m256i lineFeed = _mm256_set1_epi8('\n'), ret = _mm256_set1_epi8('\r'),
+                  vendor = _mm256_set1_epi8('V'), device = _mm256_set1_epi8('D'),
+                  ctrlZByte = _mm256_set1_epi8(0x1A);
+    for (size_t c = 0; c < count; ++c, p += CHUNK) {
+        const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p));
+        const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p + 32));
+        ctrlZ = _mm256_or_si256(ctrlZ, _mm256_or_si256(_mm256_cmpeq_epi8(low, ctrlZByte),
+                                                       _mm256_cmpeq_epi8(high, ctrlZByte)));
+        masks[c] = {matches(low, high, lineFeed), matches(low, high, ret),
+                    matches(low, high, vendor), matches(low, high, device)};
+    }
+    return !_mm256_testz_si256(ctrlZ, ctrlZ);
+}
+
+MaskChunks bestMaskChunks() {
+    return __builtin_cpu_supports("avx2") ? maskChunksAvx2 : maskChunksSse2;
+}
+#elif defined(__SSE2__)
+MaskChunks bestMaskChunks() {
+    return maskChunksSse2;
+}
+#else
+// One byte at a time elsewhere.
+bool maskChunksByByte(const unsigned char *p, size_t count, ChunkMasks *masks) {
+    bool ctrlZ = false;
+    for (size_t c = 0; c < count; ++c, p += CHUNK) {
+        ChunkMasks m{0, 0, 0, 0};
+        for (size_t i = 0; i < CHUNK; ++i) {
+            ctrlZ = ctrlZ || p[i] == 0x1A;
+            m.lineFeeds |= uint64_t(p[i] == '\n') << i;
+            m.returns |= uint64_t(p[i] == '\r') << i;
+            m.vendors |= uint64_t(p[i] == 'V') << i;
+            m.devices |= uint64_t(p[i] == 'D') << i;
+        }
+        masks[c] = m;
+    }
+    return ctrlZ;
+}
+
+MaskChunks bestMaskChunks() {
+    return maskChunksByByte;
+}
+#endif
+
+class BlockReader {
+  public:
+    BlockReader(const char *bytes, size_t size, FileBlock *file, FunctionNames *const *functions,
+                int count)
+        : bytes_(bytes), size_(size), file_(file), functions_(functions), count_(count) {
+        for (int i = 0; i < count; ++i)
+            for (int k = 0; k < NAME_KINDS; ++k)
+                ids_[k].add(functions[i]->ids[k]);
+    }
+
+    // False as soon as the file breaks a rule that the line reader would apply.
+    bool run() {
+        if (size_ > 0 && isConsidered(bytes_[0], state_.depth))
+            visitLine(0);
+        size_t next = 0; // line feeds before this offset are passed
+        int64_t lastLineFeed = -1;
+        for (size_t at = 0; at < size_; at += CHUNK) {
+            // The masks of a window of chunks at a time, the last one padded.
+            const size_t index = at / CHUNK % WINDOW;
+            if (index == 0 && maskWindow(at))
+                return false;
+            if (file_ != nullptr && at % RELEASE_STEP == 0)
+                file_->release(at);
+            const ChunkMasks &m = masks_[index];
+            const unsigned char following = at + CHUNK < size_ ? byteAt(at + CHUNK) : 0;
+            if ((m.returns & ~(m.lineFeeds >> 1 | uint64_t(following == '\n') << 63)) != 0)
+                return false;
+            if (m.lineFeeds != 0) {
+                const int64_t first = int64_t(at) + std::countr_zero(m.lineFeeds);
+                if (first - lastLineFeed > LONGEST_LINE)
+                    return false;
+                lastLineFeed = int64_t(at) + 63 - std::countl_zero(m.lineFeeds);
+            }
+            // Bit i: the line feed at offset i starts a V line, or a D line.
+            const uint64_t vendorStarts =
+                m.lineFeeds & (m.vendors >> 1 | uint64_t(following == 'V') << 63);
+            const uint64_t deviceStarts =
+                m.lineFeeds & (m.devices >> 1 | uint64_t(following == 'D') << 63);
+            for (size_t start;
+                 (start = nextLineStart(m.lineFeeds, vendorStarts, deviceStarts, at, next)) != 0;) {
+                visitLine(start);
+                next = start;
+            }
+        }
+        // The last line, when no line feed ends it.
+        return int64_t(size_) - 1 - lastLineFeed <= LONGEST_LINE;
+    }
+
+  private:
+    static constexpr size_t WINDOW = 64;               // chunks masked at once: 4 KB
+    static constexpr size_t RELEASE_STEP = 256 * 1024; // how often passed pages go
+
+    unsigned char byteAt(size_t offset) const { return static_cast<unsigned char>(bytes_[offset]); }
+
+    // Masks the chunks from offset at on; true when one holds a 0x1A.
+    bool maskWindow(size_t at) {
+        const size_t have = size_ - at < WINDOW * CHUNK ? size_ - at : WINDOW * CHUNK;
+        const auto *p = reinterpret_cast<const unsigned char *>(bytes_) + at;
+        bool ctrlZ = maskChunks_(p, have / CHUNK, masks_);
+        if (have % CHUNK != 0) {
+            unsigned char tail[CHUNK] = {};
+            memcpy(tail, p + have / CHUNK * CHUNK, have % CHUNK);
+            ctrlZ = maskChunks_(tail, 1, masks_ + have / CHUNK) || ctrlZ;
+        }
+        return ctrlZ;
+    }
+
+    // The offset of the next line, not before next, whose tag is considered at
+    // the current depth and that starts after a line feed of this chunk; 0 if
+    // none does. Below depth 2 only V and D lines are: their masks are at hand.
+    size_t nextLineStart(uint64_t lineFeeds, uint64_t vendorStarts, uint64_t deviceStarts,
+                         size_t at, size_t next) const {
+        const int depth = state_.depth;
+        uint64_t candidates = depth == 0   ? vendorStarts
+                              : depth == 1 ? vendorStarts | deviceStarts
+                                           : lineFeeds;
+        if (next > at)
+            candidates = next - at < CHUNK ? candidates & ~uint64_t(0) << (next - at) : 0;
+        for (; candidates != 0; candidates &= candidates - 1) {
+            const size_t start = at + size_t(std::countr_zero(candidates)) + 1;
+            if (depth <= 1 || (start < size_ && isConsidered(bytes_[start], depth)))
+                return start;
+        }
+        return 0;
+    }
+
+    // A considered line at offset start: a number that no stored function
+    // holds names nothing; any other line goes through the line reader's rules
+    // as the reader would give it.
+    void visitLine(size_t start) {
+        const char *end = bytes_ + size_;
+        NameTag tag{};
+        nameTagOf(bytes_[start], tag);
+        const char *token = bytes_ + start + 1;
+        while (token != end && (*token == ' ' || *token == '\t'))
+            ++token;
+        if (!ids_[tag.kind].mayHold(parseNumberUntil(16, token, end))) {
+            enterNameLine(tag, state_);
+            return;
+        }
+        const size_t room = size_ - start < size_t(LONGEST_LINE) ? size_ - start : LONGEST_LINE;
+        const void *lineFeed = memchr(bytes_ + start, '\n', room);
+        size_t length = lineFeed != nullptr
+                            ? size_t(static_cast<const char *>(lineFeed) - bytes_) + 1 - start
+                            : room;
+        char line[NAME_LINE_SIZE];
+        memcpy(line, bytes_ + start, length);
+        if (lineFeed != nullptr && length >= 2 && line[length - 2] == '\r') {
+            line[length - 2] = '\n'; // the text-mode reader drops the CR
+            --length;
+        }
+        line[length] = '\0';
+        considerNameLine(line, state_, functions_, count_);
+    }
+
+    const char *bytes_;
+    size_t size_;
+    FileBlock *file_; // where the bytes are mapped from, if they are
+    FunctionNames *const *functions_;
+    int count_;
+    IdFilter ids_[NAME_KINDS];
+    NameLoadState state_;
+    const MaskChunks maskChunks_ = bestMaskChunks();
+    ChunkMasks masks_[WINDOW];
+};
+
+} // namespace
+
+namespace {
+
+bool loadBlock(const char *bytes, size_t size, FileBlock *file, FunctionNames *const *functions,
+               int count) {
+    // The names as they were, for a rule of the line reader that turns up
+    // late in the file.
+    std::vector<FunctionNames> saved(size_t(count > 0 ? count : 0));
+    for (int i = 0; i < count; ++i)
+        saved[size_t(i)] = *functions[i];
+    if (!BlockReader(bytes, size, file, functions, count).run()) {
+        for (int i = 0; i < count; ++i)
+            *functions[i] = saved[size_t(i)];
+        return false;
+    }
+    clearRepeatedNames(functions, count);
+    return true;
+}
+
+} // namespace
+
+bool loadNameDatabaseBlock(const char *bytes, size_t size, FunctionNames *const *functions,
+                           int count) {
+    return loadBlock(bytes, size, nullptr, functions, count);
+}
+
+bool loadNameDatabaseBlock(FileBlock &block, FunctionNames *const *functions, int count) {
+    return loadBlock(block.data(), block.size(), &block, functions, count);
+}
