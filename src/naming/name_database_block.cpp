@@ -18,6 +18,10 @@
 #if defined(__SSE2__)
 #include <immintrin.h>
 #endif
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__)) &&                             \
+    __has_include(<sys/platform/x86.h>)
+#include <sys/platform/x86.h>
+#endif
 
 namespace {
 
@@ -115,7 +119,14 @@ LUMIVAR_AVX2 bool maskChunksAvx2(const unsigned char *p, size_t count, ChunkMask
 }
 
 MaskChunks bestMaskChunks() {
-    return __builtin_cpu_supports("avx2") ? maskChunksAvx2 : maskChunksSse2;
+#if __has_include(<sys/platform/x86.h>)
+    // What the C library found at start-up: no CPUID of our own, which a
+    // virtual machine's hypervisor would have to answer.
+    const bool avx2 = CPU_FEATURE_ACTIVE(AVX2);
+#else
+    const bool avx2 = __builtin_cpu_supports("avx2");
+#endif
+    return avx2 ? maskChunksAvx2 : maskChunksSse2;
 }
 #elif defined(__SSE2__)
 MaskChunks bestMaskChunks() {
@@ -167,9 +178,9 @@ class BlockReader {
                 return false;
             if (file_ != nullptr && at % RELEASE_STEP == 0)
                 file_->release(at);
-            const ChunkMasks &m = masks_[index];
-            const unsigned char following = at + CHUNK < size_ ? byteAt(at + CHUNK) : 0;
-            if ((m.returns & ~(m.lineFeeds >> 1 | uint64_t(following == '\n') << 63)) != 0)
+            // Bit 63 of each mask shifted right takes bit 0 of the next chunk's.
+            const ChunkMasks &m = masks_[index], &after = masks_[index + 1];
+            if ((m.returns & ~(m.lineFeeds >> 1 | after.lineFeeds << 63)) != 0)
                 return false;
             if (m.lineFeeds != 0) {
                 const int64_t first = int64_t(at) + std::countr_zero(m.lineFeeds);
@@ -178,10 +189,8 @@ class BlockReader {
                 lastLineFeed = int64_t(at) + 63 - std::countl_zero(m.lineFeeds);
             }
             // Bit i: the line feed at offset i starts a V line, or a D line.
-            const uint64_t vendorStarts =
-                m.lineFeeds & (m.vendors >> 1 | uint64_t(following == 'V') << 63);
-            const uint64_t deviceStarts =
-                m.lineFeeds & (m.devices >> 1 | uint64_t(following == 'D') << 63);
+            const uint64_t vendorStarts = m.lineFeeds & (m.vendors >> 1 | after.vendors << 63);
+            const uint64_t deviceStarts = m.lineFeeds & (m.devices >> 1 | after.devices << 63);
             for (size_t start;
                  (start = nextLineStart(m.lineFeeds, vendorStarts, deviceStarts, at, next)) != 0;) {
                 visitLine(start);
@@ -196,18 +205,20 @@ class BlockReader {
     static constexpr size_t WINDOW = 64;               // chunks masked at once: 4 KB
     static constexpr size_t RELEASE_STEP = 256 * 1024; // how often passed pages go
 
-    unsigned char byteAt(size_t offset) const { return static_cast<unsigned char>(bytes_[offset]); }
-
-    // Masks the chunks from offset at on; true when one holds a 0x1A.
+    // Masks the chunks from offset at on, the last one padded with zeros,
+    // and the byte after them as one more entry; true when one holds a 0x1A.
     bool maskWindow(size_t at) {
         const size_t have = size_ - at < WINDOW * CHUNK ? size_ - at : WINDOW * CHUNK;
         const auto *p = reinterpret_cast<const unsigned char *>(bytes_) + at;
         bool ctrlZ = maskChunks_(p, have / CHUNK, masks_);
+        size_t chunks = have / CHUNK;
         if (have % CHUNK != 0) {
             unsigned char tail[CHUNK] = {};
             memcpy(tail, p + have / CHUNK * CHUNK, have % CHUNK);
-            ctrlZ = maskChunks_(tail, 1, masks_ + have / CHUNK) || ctrlZ;
+            ctrlZ = maskChunks_(tail, 1, masks_ + chunks++) || ctrlZ;
         }
+        const unsigned char next = at + have < size_ ? p[have] : 0;
+        masks_[chunks] = {next == '\n', next == '\r', next == 'V', next == 'D'};
         return ctrlZ;
     }
 
@@ -267,7 +278,7 @@ class BlockReader {
     IdFilter ids_[NAME_KINDS];
     NameLoadState state_;
     const MaskChunks maskChunks_ = bestMaskChunks();
-    ChunkMasks masks_[WINDOW];
+    ChunkMasks masks_[WINDOW + 1];
 };
 
 } // namespace
