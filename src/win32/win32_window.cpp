@@ -16,7 +16,9 @@ namespace winlayer {
 
 namespace {
 
-LayerState *state = new LayerState; // lives as long as the process, as Windows' tables do
+// Made at the first call that needs it (a report never does), then lives as
+// long as the process, as Windows' tables do.
+LayerState *state = nullptr;
 
 // A handle is the slot (from 1) in the low word and the slot's generation in
 // the next, so that the handle of a destroyed window never finds its successor.
@@ -32,8 +34,8 @@ HICON const ICON = reinterpret_cast<HICON>(uintptr_t(0x20001));
 } // namespace
 
 void layerFailure(const char *format, ...) {
-    if (state->restoreTerminal != nullptr)
-        state->restoreTerminal();
+    if (layer().restoreTerminal != nullptr)
+        layer().restoreTerminal();
     char text[512];
     va_list args;
     va_start(args, format);
@@ -45,6 +47,8 @@ void layerFailure(const char *format, ...) {
 }
 
 LayerState &layer() {
+    if (state == nullptr)
+        state = new LayerState;
     return *state;
 }
 
@@ -58,7 +62,7 @@ Window *findWindow(HWND handle) {
     const uintptr_t slot = (value & 0xFFFF);
     if (slot == 0 || slot > uintptr_t(MAX_WINDOWS) || (value >> 32) != 0)
         return nullptr;
-    Window &w = state->windows[slot - 1];
+    Window &w = layer().windows[slot - 1];
     if (!w.used || w.self != handle)
         return nullptr;
     return &w;
@@ -66,7 +70,7 @@ Window *findWindow(HWND handle) {
 
 Window &newWindow(Kind kind) {
     for (int slot = 0; slot < MAX_WINDOWS; ++slot) {
-        Window &w = state->windows[slot];
+        Window &w = layer().windows[slot];
         if (w.used)
             continue;
         const uint16_t generation = uint16_t(w.generation + 1);
@@ -106,37 +110,37 @@ bool isVisible(const Window &window) {
 void setFocus(HWND window) {
     Window *w = findWindow(window);
     if (w == nullptr) {
-        state->focus = nullptr;
+        layer().focus = nullptr;
         return;
     }
     if (!isEnabled(*w))
         return;
     const HWND top = w->kind == Kind::TopLevel ? window : w->parent;
-    if (state->activated != top)
+    if (layer().activated != top)
         activate(top);
     if (findWindow(window) != nullptr)
-        state->focus = window;
+        layer().focus = window;
 }
 
 void activate(HWND window) {
-    if (state->activated == window || findWindow(window) == nullptr)
+    if (layer().activated == window || findWindow(window) == nullptr)
         return;
-    const HWND previous = state->activated;
+    const HWND previous = layer().activated;
     if (Window *p = findWindow(previous))
         callProcedure(*p, WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, 0),
                       reinterpret_cast<LPARAM>(window));
-    state->activated = window;
-    state->focus = nullptr;
+    layer().activated = window;
+    layer().focus = nullptr;
     if (Window *w = findWindow(window))
         callProcedure(*w, WM_ACTIVATE, MAKEWPARAM(WA_ACTIVE, 0),
                       reinterpret_cast<LPARAM>(previous));
 }
 
-ModalActivation::ModalActivation() : previous_(state->activated) {
+ModalActivation::ModalActivation() : previous_(layer().activated) {
     if (Window *w = findWindow(previous_))
         callProcedure(*w, WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, 0), 0);
-    state->activated = nullptr;
-    state->focus = nullptr;
+    layer().activated = nullptr;
+    layer().focus = nullptr;
 }
 
 ModalActivation::~ModalActivation() {
@@ -151,7 +155,7 @@ bool sameName(const char *a, const char *b) {
 }
 
 const WindowClass *findClass(const char *name) {
-    for (const WindowClass &c : state->classes)
+    for (const WindowClass &c : layer().classes)
         if (c.used && sameName(c.name, name))
             return &c;
     return nullptr;
@@ -247,7 +251,7 @@ LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM l
     case WM_CLOSE: DestroyWindow(window); return 0;
     case WM_ACTIVATE: // an activated window takes the focus itself, away from its controls
         if (LOWORD(wParam) != WA_INACTIVE)
-            state->focus = window;
+            layer().focus = window;
         return 0;
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == SC_CLOSE)
