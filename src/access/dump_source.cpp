@@ -18,6 +18,15 @@ bool before(const DumpFunction &a, const FunctionAddress &at) {
     return addressOf(a) < at;
 }
 
+// getc without a call per byte where the runtime has the inline form.
+int nextByte(FILE *file) {
+#ifdef _WIN32
+    return getc(file);
+#else
+    return getc_unlocked(file);
+#endif
+}
+
 } // namespace
 
 bool DumpSource::onFunction(const DumpFunction &function, char *message, size_t size) {
@@ -50,7 +59,7 @@ bool DumpSource::open(char *error, size_t errorSize) {
     size_t length = 0;
     int lines = 0;
     bool ok = true;
-    for (int c; ok && (c = getc(file)) != EOF;) {
+    for (int c; ok && (c = nextByte(file)) != EOF;) {
         if (c == '\n') {
             ++lines;
             ok = parser.feedLine(line, length);
