@@ -172,7 +172,6 @@ class BlockReader {
         size_t next = 0; // line feeds before this offset are passed
         int64_t lastLineFeed = -1;
         for (size_t at = 0; at < size_; at += CHUNK) {
-            // The masks of a window of chunks at a time, the last one padded.
             const size_t index = at / CHUNK % WINDOW;
             if (index == 0 && maskWindow(at))
                 return false;
@@ -280,10 +279,6 @@ class BlockReader {
     const MaskChunks maskChunks_ = bestMaskChunks();
     ChunkMasks masks_[WINDOW + 1];
 };
-
-} // namespace
-
-namespace {
 
 bool loadBlock(const char *bytes, size_t size, FileBlock *file, FunctionNames *const *functions,
                int count) {
