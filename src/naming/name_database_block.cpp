@@ -169,71 +169,121 @@ class BlockReader {
     bool run() {
         if (size_ > 0 && isConsidered(bytes_[0], state_.depth))
             visitLine(0);
-        size_t next = 0; // line feeds before this offset are passed
-        int64_t lastLineFeed = -1;
-        for (size_t at = 0; at < size_; at += CHUNK) {
-            const size_t index = at / CHUNK % WINDOW;
-            if (index == 0 && maskWindow(at))
-                return false;
+        for (size_t at = 0; at < size_; at += WINDOW * CHUNK) {
             if (file_ != nullptr && at % RELEASE_STEP == 0)
                 file_->release(at);
-            // Bit 63 of each mask shifted right takes bit 0 of the next chunk's.
-            const ChunkMasks &m = masks_[index], &after = masks_[index + 1];
-            if ((m.returns & ~(m.lineFeeds >> 1 | after.lineFeeds << 63)) != 0)
+            if (!checkWindow(at) || !linesFit(at))
                 return false;
-            if (m.lineFeeds != 0) {
-                const int64_t first = int64_t(at) + std::countr_zero(m.lineFeeds);
-                if (first - lastLineFeed > LONGEST_LINE)
-                    return false;
-                lastLineFeed = int64_t(at) + 63 - std::countl_zero(m.lineFeeds);
-            }
-            // Bit i: the line feed at offset i starts a V line, or a D line.
-            const uint64_t vendorStarts = m.lineFeeds & (m.vendors >> 1 | after.vendors << 63);
-            const uint64_t deviceStarts = m.lineFeeds & (m.devices >> 1 | after.devices << 63);
-            for (size_t start;
-                 (start = nextLineStart(m.lineFeeds, vendorStarts, deviceStarts, at, next)) != 0;) {
-                visitLine(start);
-                next = start;
-            }
+            visitLines(at);
         }
         // The last line, when no line feed ends it.
-        return int64_t(size_) - 1 - lastLineFeed <= LONGEST_LINE;
+        return int64_t(size_) - 1 - lastLineFeed_ <= LONGEST_LINE;
     }
 
   private:
     static constexpr size_t WINDOW = 64;               // chunks masked at once: 4 KB
     static constexpr size_t RELEASE_STEP = 256 * 1024; // how often passed pages go
 
-    // Masks the chunks from offset at on, the last one padded with zeros,
-    // and the byte after them as one more entry; true when one holds a 0x1A.
-    bool maskWindow(size_t at) {
+    // Masks the window from offset at: its chunks, the last one padded with
+    // zeros, and the byte after them as one more entry. From them, the line
+    // feeds before a V or a D, and which chunks hold any; false on a 0x1A, or
+    // a CR not directly before a LF.
+    bool checkWindow(size_t at) {
         const size_t have = size_ - at < WINDOW * CHUNK ? size_ - at : WINDOW * CHUNK;
         const auto *p = reinterpret_cast<const unsigned char *>(bytes_) + at;
         bool ctrlZ = maskChunks_(p, have / CHUNK, masks_);
-        size_t chunks = have / CHUNK;
+        chunks_ = have / CHUNK;
         if (have % CHUNK != 0) {
             unsigned char tail[CHUNK] = {};
             memcpy(tail, p + have / CHUNK * CHUNK, have % CHUNK);
-            ctrlZ = maskChunks_(tail, 1, masks_ + chunks++) || ctrlZ;
+            ctrlZ = maskChunks_(tail, 1, masks_ + chunks_++) || ctrlZ;
         }
         const unsigned char next = at + have < size_ ? p[have] : 0;
-        masks_[chunks] = {next == '\n', next == '\r', next == 'V', next == 'D'};
-        return ctrlZ;
+        masks_[chunks_] = {next == '\n', next == '\r', next == 'V', next == 'D'};
+        // Bit 63 of each mask shifted right takes bit 0 of the next chunk's.
+        uint64_t strayReturns = 0;
+        withLineFeeds_ = withVendors_ = withDevices_ = 0;
+        for (size_t c = 0; c < chunks_; ++c) {
+            const ChunkMasks &m = masks_[c], &after = masks_[c + 1];
+            strayReturns |= m.returns & ~(m.lineFeeds >> 1 | after.lineFeeds << 63);
+            vendorStarts_[c] = m.lineFeeds & (m.vendors >> 1 | after.vendors << 63);
+            deviceStarts_[c] = m.lineFeeds & (m.devices >> 1 | after.devices << 63);
+            withLineFeeds_ |= uint64_t(m.lineFeeds != 0) << c;
+            withVendors_ |= uint64_t(vendorStarts_[c] != 0) << c;
+            withDevices_ |= uint64_t(deviceStarts_[c] != 0) << c;
+        }
+        return !ctrlZ && strayReturns == 0;
     }
 
-    // The offset of the next line, not before next, whose tag is considered at
-    // the current depth and that starts after a line feed of this chunk; 0 if
-    // none does. Below depth 2 only V and D lines are: their masks are at hand.
-    size_t nextLineStart(uint64_t lineFeeds, uint64_t vendorStarts, uint64_t deviceStarts,
-                         size_t at, size_t next) const {
+    // Whether every line that ends in the window, and the one it ends in,
+    // is one the line reader takes whole. Where no two chunks in a row lack
+    // a line feed, no line inside is longer than 191 bytes: only the first
+    // needs a look, the one that began before.
+    bool linesFit(size_t at) {
+        const uint64_t none =
+            ~withLineFeeds_ & (chunks_ < 64 ? (uint64_t(1) << chunks_) - 1 : ~0ull);
+        if (withLineFeeds_ == 0 || (none & none >> 1) != 0)
+            return linesFitOneByOne(at);
+        const size_t first = size_t(std::countr_zero(withLineFeeds_));
+        const size_t last = size_t(63 - std::countl_zero(withLineFeeds_));
+        if (int64_t(at + first * CHUNK) + std::countr_zero(masks_[first].lineFeeds) -
+                lastLineFeed_ >
+            LONGEST_LINE)
+            return false;
+        lastLineFeed_ = int64_t(at + last * CHUNK) + 63 - std::countl_zero(masks_[last].lineFeeds);
+        return true;
+    }
+
+    bool linesFitOneByOne(size_t at) {
+        for (size_t c = 0; c < chunks_; ++c) {
+            const uint64_t lineFeeds = masks_[c].lineFeeds;
+            if (lineFeeds == 0)
+                continue;
+            const int64_t chunkAt = int64_t(at + c * CHUNK);
+            if (chunkAt + std::countr_zero(lineFeeds) - lastLineFeed_ > LONGEST_LINE)
+                return false;
+            lastLineFeed_ = chunkAt + 63 - std::countl_zero(lineFeeds);
+        }
+        return true;
+    }
+
+    // Visits the window's lines whose tag is considered at the depth that
+    // holds when each is reached. Below depth 2 only V and D lines are, and
+    // the chunks that start any are known.
+    void visitLines(size_t at) {
+        for (size_t c = 0; c < chunks_;) {
+            const int depth = state_.depth;
+            const uint64_t chunks = depth == 0   ? withVendors_
+                                    : depth == 1 ? withVendors_ | withDevices_
+                                                 : withLineFeeds_;
+            const uint64_t ahead = chunks & ~uint64_t(0) << c;
+            if (ahead == 0)
+                return;
+            c = size_t(std::countr_zero(ahead));
+            const size_t chunkAt = at + c * CHUNK;
+            const size_t start = nextLineStart(c, chunkAt);
+            if (start == 0) {
+                ++c;
+                continue;
+            }
+            visitLine(start);
+            next_ = start;
+        }
+    }
+
+    // The offset of the next line, not before next_, whose tag is considered
+    // at the current depth and that starts after a line feed of chunk c; 0 if
+    // none does.
+    size_t nextLineStart(size_t c, size_t chunkAt) const {
         const int depth = state_.depth;
-        uint64_t candidates = depth == 0   ? vendorStarts
-                              : depth == 1 ? vendorStarts | deviceStarts
-                                           : lineFeeds;
-        if (next > at)
-            candidates = next - at < CHUNK ? candidates & ~uint64_t(0) << (next - at) : 0;
+        uint64_t candidates = depth == 0   ? vendorStarts_[c]
+                              : depth == 1 ? vendorStarts_[c] | deviceStarts_[c]
+                                           : masks_[c].lineFeeds;
+        if (next_ > chunkAt)
+            candidates =
+                next_ - chunkAt < CHUNK ? candidates & ~uint64_t(0) << (next_ - chunkAt) : 0;
         for (; candidates != 0; candidates &= candidates - 1) {
-            const size_t start = at + size_t(std::countr_zero(candidates)) + 1;
+            const size_t start = chunkAt + size_t(std::countr_zero(candidates)) + 1;
             if (depth <= 1 || (start < size_ && isConsidered(bytes_[start], depth)))
                 return start;
         }
@@ -277,7 +327,15 @@ class BlockReader {
     IdFilter ids_[NAME_KINDS];
     NameLoadState state_;
     const MaskChunks maskChunks_ = bestMaskChunks();
+    size_t next_ = 0;           // line feeds before this offset are passed
+    int64_t lastLineFeed_ = -1; // the offset of the last line feed checked
+    // The window: its chunks' masks and how many; per chunk, the line feeds
+    // that start a V line and a D line; bit c set for each chunk that holds
+    // a line feed, a V line's start, a D line's start.
     ChunkMasks masks_[WINDOW + 1];
+    size_t chunks_ = 0;
+    uint64_t vendorStarts_[WINDOW], deviceStarts_[WINDOW];
+    uint64_t withLineFeeds_ = 0, withVendors_ = 0, withDevices_ = 0;
 };
 
 bool loadBlock(const char *bytes, size_t size, FileBlock *file, FunctionNames *const *functions,

@@ -91,6 +91,12 @@ const BlockCase CASES[] = {
     {"a CR LF across offset 64", padTo(63, "V 1A2B Vendor\n") + "\r\nV 5E6F X\r\n", true},
     {"a vendor line at offset 4096", padTo(4096, "V 1A2B Before\n") + "V 5E6F At4096\n", true},
     {"a device line at offset 4096", padTo(4096, "V 1A2B Vendor\n") + "D 0100 At4096\n", true},
+    {"a line of 256 characters amid others",
+     padTo(1000, "V 1A2B Vendor\n") + "D 0100 " + std::string(248, 'd') + "\n", false},
+    {"a line of 255 characters across 4 KB",
+     padTo(4000, "V 1A2B Vendor\n") + "D 0100 " + std::string(247, 'd') + "\n", true},
+    {"a line of 256 characters across 4 KB",
+     padTo(4000, "V 1A2B Vendor\n") + "D 0100 " + std::string(248, 'd') + "\n", false},
     {"a 0x1A after 4 KB", padTo(5000, "V 1A2B Vendor\n") + "\x1a" + "D 0100 Cut\n", false},
 };
 
