@@ -124,6 +124,22 @@ TEST(NameDatabaseBlock, NamesAsTheLineReaderDoesOrDeclines) {
     }
 }
 
+// The block starts where reading would: after what a plain stream has passed.
+TEST(NameDatabaseBlock, ABlockStartsWhereReadingWould) {
+    const std::string path = tempPath("block.txt");
+    writeBytes(path, "abcdef");
+    FILE *in = fopen(path.c_str(), "rb");
+    ASSERT_NE(in, nullptr);
+    ASSERT_EQ(fseek(in, 2, SEEK_SET), 0);
+    {
+        const FileBlock block(in);
+        ASSERT_TRUE(block.mapped());
+        EXPECT_EQ(std::string(block.data(), block.size()), "cdef");
+    }
+    fclose(in);
+    std::remove(path.c_str());
+}
+
 // Left to the line reader: what is no file, and files that say they are
 // empty, as those of /proc do whatever they hold.
 TEST(NameDatabaseBlock, OnlyRegularFilesWithASizeAreMapped) {
