@@ -18,8 +18,10 @@
 #if defined(__SSE2__)
 #include <immintrin.h>
 #endif
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__)) &&                             \
+// glibc's header is C that g++ takes and clang++ does not.
+#if defined(__GNUC__) && !defined(__clang__) && (defined(__x86_64__) || defined(__i386__)) &&      \
     __has_include(<sys/platform/x86.h>)
+#define LUMIVAR_GLIBC_CPU_FEATURES 1
 #include <sys/platform/x86.h>
 #endif
 
@@ -124,7 +126,7 @@ LUMIVAR_AVX2 bool maskChunksAvx2(const unsigned char *p, size_t count, ChunkMask
 }
 
 MaskChunks bestMaskChunks() {
-#if __has_include(<sys/platform/x86.h>)
+#ifdef LUMIVAR_GLIBC_CPU_FEATURES
     // What the C library found at start-up: no CPUID of our own, which a
     // virtual machine's hypervisor would have to answer.
     const bool avx2 = CPU_FEATURE_ACTIVE(AVX2);
