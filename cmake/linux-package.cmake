@@ -30,7 +30,7 @@ never writes to a device.")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT) # lumivar_<version>_<architecture>.deb
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)  # Depends from the libraries lumivar links
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)  # Depends from the shared libraries lumivar links: none
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 include(CPack)

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Debian package that cpack makes of the native build:
 #
-#   1. its name, fields and dependencies (from the libraries lumivar links)
+#   1. its name and fields; no dependencies, for lumivar is linked statically
 #   2. its contents, file by file
 #   3. unpacked into a scratch root: the moved lumivar names the functions
 #      from its own share/lumivar/, the man page renders without a warning,
@@ -33,12 +33,10 @@ done <<TABLE
 Package|lumivar
 Version|$version
 Architecture|$arch
-Depends|libc6 (>=
-Depends|libncursesw6
-Depends|libtinfo6
-Depends|libstdc++6
 Section|utils
 TABLE
+depends=$(dpkg-deb -f "$deb" Depends)
+[ -z "$depends" ] || fail "Depends is '$depends', wanted none: lumivar is linked statically"
 
 # 2. Contents.
 dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sort >"$work/contents.txt"
@@ -64,6 +62,8 @@ names_found() {
 # 3. A scratch root, moved somewhere else than /usr.
 root=$work/root
 dpkg-deb -x "$deb" "$root" || fail "dpkg-deb -x failed"
+readelf -d "$root/usr/bin/lumivar" 2>/dev/null | grep -q NEEDED &&
+    fail "the packaged lumivar loads shared libraries: $(readelf -d "$root/usr/bin/lumivar" | grep NEEDED)"
 mkdir -p "$work/elsewhere"
 names_found "$root/usr/bin/lumivar" "$work/elsewhere" && echo "ok: the unpacked lumivar names the functions from its own share/lumivar"
 man --warnings -l "$root/usr/share/man/man1/lumivar.1" >/dev/null 2>"$work/man.err"
