@@ -1,6 +1,6 @@
 // Any bytes as a name database, loaded twice: by the line reader, and from
-// the same bytes in one block. Both must leave the
-// same names; where the block reader declines, it must have changed nothing.
+// the same bytes in one block. Both must leave the same names and line
+// count; where the block reader declines, it must have changed nothing.
 // The first bytes choose the stored identifiers, as in fuzz_name_database.
 #include "naming/name_database.h"
 
@@ -55,11 +55,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     FILE *in = fmemopen(const_cast<char *>(text), size - used, "r");
     if (in == nullptr)
         return 0;
-    loadNameDatabaseFrom(in, lineByLine.pointers, lineByLine.count);
+    const NameLoadResult read = loadNameDatabaseFrom(in, lineByLine.pointers, lineByLine.count);
     fclose(in);
 
-    if (loadNameDatabaseBlock(text, size - used, inOneBlock.pointers, inOneBlock.count)) {
-        if (!sameNames(inOneBlock, lineByLine))
+    long lines = 0;
+    if (loadNameDatabaseBlock(text, size - used, inOneBlock.pointers, inOneBlock.count, lines)) {
+        if (!sameNames(inOneBlock, lineByLine) || read.end != TextEnd::END || lines != read.line)
             abort();
     } else if (!sameNames(inOneBlock, initial)) {
         abort();

@@ -54,11 +54,13 @@ NameLoadResult loadNameDatabaseFrom(FILE *stream, FunctionNames *const *function
 // where the text rules would change what the line reader sees (a byte 1Ah, a
 // CR not directly before a LF, a line longer than the reader takes at once)
 // or the file is beyond NAME_FILE_LIMIT; the caller then reads the file
-// through loadNameDatabaseFrom.
+// through loadNameDatabaseFrom. Loaded, lines holds what the line reader's
+// NameLoadResult would: the line feeds and one more.
 bool loadNameDatabaseBlock(const char *bytes, size_t size, FunctionNames *const *functions,
-                           int count);
+                           int count, long &lines);
 // The same over a mapped file, whose pages are let go as the reader passes.
-bool loadNameDatabaseBlock(FileBlock &block, FunctionNames *const *functions, int count);
+bool loadNameDatabaseBlock(FileBlock &block, FunctionNames *const *functions, int count,
+                           long &lines);
 
 // "PATH:LINE: cause" for a load that did not reach the end.
 void describeNameLoad(const NameLoadResult &result, const char *path, char *text, size_t size);

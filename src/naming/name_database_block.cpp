@@ -172,6 +172,9 @@ class BlockReader {
                 ids_[k].add(functions[i]->ids[k]);
     }
 
+    // The line feeds passed so far.
+    long lineFeeds() const { return lineFeeds_; }
+
     // False as soon as the file breaks a rule that the line reader would apply.
     bool run() {
         if (size_ > 0 && isConsidered(bytes_[0], state_.depth))
@@ -216,6 +219,7 @@ class BlockReader {
             vendorStarts_[c] = m.lineFeeds & (m.vendors >> 1 | after.vendors << 63);
             deviceStarts_[c] = m.lineFeeds & (m.devices >> 1 | after.devices << 63);
             withLineFeeds_ |= uint64_t(m.lineFeeds != 0) << c;
+            lineFeeds_ += std::popcount(m.lineFeeds);
             withVendors_ |= uint64_t(vendorStarts_[c] != 0) << c;
             withDevices_ |= uint64_t(deviceStarts_[c] != 0) << c;
         }
@@ -336,6 +340,7 @@ class BlockReader {
     const MaskChunks maskChunks_ = bestMaskChunks();
     size_t next_ = 0;           // line feeds before this offset are passed
     int64_t lastLineFeed_ = -1; // the offset of the last line feed checked
+    long lineFeeds_ = 0;
     // The window: its chunks' masks and how many; per chunk, the line feeds
     // that start a V line and a D line; bit c set for each chunk that holds
     // a line feed, a V line's start, a D line's start.
@@ -346,28 +351,35 @@ class BlockReader {
 };
 
 bool loadBlock(const char *bytes, size_t size, FileBlock *file, FunctionNames *const *functions,
-               int count) {
+               int count, long &lines) {
+    if (size > NAME_FILE_LIMIT)
+        return false;
     // The names as they were, for a rule of the line reader that turns up
     // late in the file.
     std::vector<FunctionNames> saved(size_t(count > 0 ? count : 0));
     for (int i = 0; i < count; ++i)
         saved[size_t(i)] = *functions[i];
-    if (!BlockReader(bytes, size, file, functions, count).run()) {
+    BlockReader reader(bytes, size, file, functions, count);
+    if (!reader.run()) {
         for (int i = 0; i < count; ++i)
             *functions[i] = saved[size_t(i)];
         return false;
     }
     clearRepeatedNames(functions, count);
+    // The line reader counts a line at each line feed, and one more: the
+    // last, or the empty one after the last line feed.
+    lines = reader.lineFeeds() + 1;
     return true;
 }
 
 } // namespace
 
 bool loadNameDatabaseBlock(const char *bytes, size_t size, FunctionNames *const *functions,
-                           int count) {
-    return loadBlock(bytes, size, nullptr, functions, count);
+                           int count, long &lines) {
+    return loadBlock(bytes, size, nullptr, functions, count, lines);
 }
 
-bool loadNameDatabaseBlock(FileBlock &block, FunctionNames *const *functions, int count) {
-    return loadBlock(block.data(), block.size(), &block, functions, count);
+bool loadNameDatabaseBlock(FileBlock &block, FunctionNames *const *functions, int count,
+                           long &lines) {
+    return loadBlock(block.data(), block.size(), &block, functions, count, lines);
 }

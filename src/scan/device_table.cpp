@@ -51,9 +51,9 @@ NameLoadResult loadNameDatabaseFrom(FILE *stream, DeviceTable &table) {
     // The file in one block, where it can be mapped and the text rules
     // change nothing in it; else line by line.
     FileBlock block(stream);
-    if (block.mapped() && block.size() <= NAME_FILE_LIMIT &&
-        loadNameDatabaseBlock(block, functions, table.count))
-        return {TextEnd::END, 0, 0};
+    long lines = 0;
+    if (block.mapped() && loadNameDatabaseBlock(block, functions, table.count, lines))
+        return {TextEnd::END, lines, 0};
     return loadNameDatabaseFrom(stream, functions, table.count);
 }
 

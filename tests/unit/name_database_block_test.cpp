@@ -107,20 +107,26 @@ TEST(NameDatabaseBlock, NamesAsTheLineReaderDoesOrDeclines) {
         Functions lineByLine(FUNCTIONS), inOneBlock(FUNCTIONS);
         FILE *in = openTextFile(path.c_str(), "rt");
         ASSERT_NE(in, nullptr);
+        long lines = 0;
         {
             const FileBlock block(in);
             ASSERT_TRUE(block.mapped()) << c.what;
             ASSERT_EQ(std::string(block.data(), block.size()), c.text) << c.what;
             EXPECT_EQ(loadNameDatabaseBlock(block.data(), block.size(), inOneBlock.pointers.data(),
-                                            int(FUNCTIONS.size())),
+                                            int(FUNCTIONS.size()), lines),
                       c.inOneBlock)
                 << c.what;
         }
-        loadNameDatabaseFrom(in, lineByLine.pointers.data(), int(FUNCTIONS.size()));
+        const NameLoadResult read =
+            loadNameDatabaseFrom(in, lineByLine.pointers.data(), int(FUNCTIONS.size()));
         fclose(in);
         std::remove(path.c_str());
         // Declined, it must have changed nothing.
         EXPECT_TRUE(inOneBlock == (c.inOneBlock ? lineByLine : Functions(FUNCTIONS))) << c.what;
+        if (c.inOneBlock) {
+            EXPECT_EQ(read.end, TextEnd::END) << c.what;
+            EXPECT_EQ(lines, read.line) << c.what;
+        }
     }
 }
 
