@@ -50,12 +50,15 @@ std::string describeLeftOut(const std::vector<FunctionAddress> &held, const Devi
         if (left[r].empty())
             continue;
         line += before;
-        line += "(" + std::string(REASON_TEXT[r]) + "):";
+        line += '(';
+        line += REASON_TEXT[r];
+        line += "):";
         before = "; ";
         for (size_t i = 0; i < left[r].size() && i < SHOWN_PER_REASON; ++i) {
             char name[16];
             formatFunctionAddress(left[r][i], name, sizeof name);
-            line += (i == 0 ? " " : ", ") + std::string(name);
+            line += i == 0 ? " " : ", ";
+            line += name;
         }
         if (left[r].size() > SHOWN_PER_REASON)
             line += " and " + std::to_string(left[r].size() - SHOWN_PER_REASON) + " more";
