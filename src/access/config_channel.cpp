@@ -37,6 +37,17 @@ bool readScanWords(ConfigChannel &channel, unsigned bus, unsigned slot, void *bu
                                          static_cast<uint8_t *>(buffer));
 }
 
+size_t readFunctionSpace(ConfigChannel &channel, const FunctionAddress &at, uint8_t *buffer,
+                         size_t size) {
+    if (buffer == nullptr || !channel.isOpen)
+        return 0;
+    return channel.source->readFunctionSpace(at, buffer, size);
+}
+
+bool readRegionSizes(ConfigChannel &channel, const FunctionAddress &at, RegionSizes &sizes) {
+    return channel.isOpen && channel.source->readRegionSizes(at, sizes);
+}
+
 void closeChannel(ConfigChannel &channel) {
     if (!channel.isOpen)
         return;

@@ -25,5 +25,11 @@ bool readFunction(ConfigChannel &channel, const FunctionAddress &at, void *buffe
 // The scan's read: true where readConfig would find a function, with at least
 // the words at SCAN_WORD_OFFSETS of the 256-byte buffer filled.
 bool readScanWords(ConfigChannel &channel, unsigned bus, unsigned slot, void *buffer);
+// All the bytes the source has of the function, up to size (256 or 4096);
+// 0 when it cannot be read.
+size_t readFunctionSpace(ConfigChannel &channel, const FunctionAddress &at, uint8_t *buffer,
+                         size_t size);
+// The function's region sizes, where the source knows them.
+bool readRegionSizes(ConfigChannel &channel, const FunctionAddress &at, RegionSizes &sizes);
 // Closes the source if it is open; harmless to call twice or after a failed open.
 void closeChannel(ConfigChannel &channel);

@@ -22,3 +22,7 @@ void ConfigSource::listFunctions(std::vector<FunctionAddress> &functions) {
 bool ConfigSource::readFunction(const FunctionAddress &at, uint8_t *buffer) {
     return at.domain == 0 && read(at.bus, makeSlot(at.device, at.function), buffer);
 }
+
+size_t ConfigSource::readFunctionSpace(const FunctionAddress &at, uint8_t *buffer, size_t size) {
+    return size >= CONFIG_SPACE_SIZE && readFunction(at, buffer) ? CONFIG_SPACE_SIZE : 0;
+}

@@ -1,6 +1,8 @@
 // One way of reaching configuration space (an access method). The channel
-// owns the contract; a source only knows how to fetch 256 bytes, and where
-// fewer cost less, the few that the scan needs.
+// owns the contract; a source knows how to fetch 256 bytes at a bus and slot
+// of domain 0 (and where fewer cost less, the few that the scan needs) and,
+// for the deeper view and captures, how to list and read every function it
+// holds, with all the bytes it has.
 #pragma once
 
 #include <cstddef>
@@ -37,6 +39,15 @@ void formatFunctionAddress(const FunctionAddress &at, char *text, size_t size);
 // device id (00h), revision and class code (08h), subsystem ids (2Ch).
 constexpr uint8_t SCAN_WORD_OFFSETS[] = {0x00, 0x08, 0x2C};
 
+// The sizes of a function's regions as the system assigned them: the six
+// base address registers (a 64-bit pair under its lower register) and the
+// expansion ROM. 0 where the system has no region.
+constexpr int REGION_COUNT = 7;
+constexpr int REGION_ROM = 6;
+struct RegionSizes {
+    uint64_t size[REGION_COUNT];
+};
+
 class ConfigSource {
   public:
     virtual ~ConfigSource() = default;
@@ -57,4 +68,9 @@ class ConfigSource {
     // The first 256 bytes of the function at any address, or false. By
     // default only domain 0 can be reached.
     virtual bool readFunction(const FunctionAddress &at, uint8_t *buffer);
+    // As many bytes of the function as the source has, up to size: 256, or
+    // 4096 with the PCI Express extended space. 0 when it cannot be read.
+    virtual size_t readFunctionSpace(const FunctionAddress &at, uint8_t *buffer, size_t size);
+    // The region sizes, where the source knows them (a dump does not).
+    virtual bool readRegionSizes(const FunctionAddress &, RegionSizes &) { return false; }
 };

@@ -86,6 +86,13 @@ bool DumpParser::fail(int line, const char *format, ...) {
     return false;
 }
 
+int DumpParser::bytesPresent(int from, int to) const {
+    int count = 0;
+    for (int i = from; i < to; ++i)
+        count += have_[i / 8] >> (i % 8) & 1;
+    return count;
+}
+
 bool DumpParser::endFunction() {
     if (!inFunction_)
         return true;
@@ -95,15 +102,19 @@ bool DumpParser::endFunction() {
     int present = 0;
     while (present < DUMP_CONFIG_BYTES && (have_[present / 8] >> (present % 8) & 1))
         ++present;
-    if (present < DUMP_CONFIG_BYTES) {
-        int count = 0;
-        for (int i = 0; i < DUMP_CONFIG_BYTES; ++i)
-            count += have_[i / 8] >> (i % 8) & 1;
+    if (present < DUMP_CONFIG_BYTES)
         return fail(current_.line,
                     "%s has %d of the 256 bytes of configuration space; capture it with "
                     "lspci -xxx",
-                    name_, count);
-    }
+                    name_, bytesPresent(0, DUMP_CONFIG_BYTES));
+    const int extended = bytesPresent(DUMP_CONFIG_BYTES, DUMP_MAX_OFFSET);
+    if (extended != 0 && extended != DUMP_EXTENDED_BYTES)
+        return fail(current_.line,
+                    "%s has %d of the 3840 bytes of extended configuration space (100h..fffh); "
+                    "capture it with lspci -xxxx",
+                    name_, extended);
+    current_.size = uint16_t(extended != 0 ? DUMP_MAX_OFFSET : DUMP_CONFIG_BYTES);
+    current_.extended = extended != 0 ? extended_ : nullptr;
     ++functions_;
     char message[DUMP_MESSAGE_SIZE] = "";
     if (!sink_.onFunction(current_, message, sizeof message))
@@ -135,10 +146,13 @@ bool DumpParser::parseHexLine(const char *text, size_t length) {
         const long at = offset + count;
         if (at >= DUMP_MAX_OFFSET)
             return fail(line_, "malformed hex line: bytes beyond offset %Xh", DUMP_MAX_OFFSET - 1);
-        if (at < DUMP_CONFIG_BYTES && !skipping_) {
+        if (!skipping_) {
             if (have_[at / 8] >> (at % 8) & 1)
                 return fail(line_, "byte %02lXh of %s appears twice", at, name_);
-            current_.bytes[at] = uint8_t(value);
+            if (at < DUMP_CONFIG_BYTES)
+                current_.bytes[at] = uint8_t(value);
+            else if (extended_ != nullptr)
+                extended_[at - DUMP_CONFIG_BYTES] = uint8_t(value);
             have_[at / 8] |= uint8_t(1u << (at % 8));
         }
         ++count;
@@ -181,6 +195,7 @@ bool DumpParser::feedLine(const char *text, size_t length, bool tooLong) {
         snprintf(name_, sizeof name_, "%04x:%02x:%02x.%u", unsigned(h.domain), unsigned(h.bus),
                  unsigned(h.device), unsigned(h.function));
         skipping_ = h.domain != 0 && !sink_.takesAllDomains();
+        extended_ = skipping_ ? nullptr : sink_.extendedRoom();
         if (skipping_) {
             char note[DUMP_MESSAGE_SIZE];
             snprintf(note, sizeof note, "%s is outside PCI domain 0 and is left out", name_);

@@ -40,12 +40,22 @@ bool DumpSource::onFunction(const DumpFunction &function, char *message, size_t 
                  at.domain == 0 ? name + 5 : name, place->line);
         return false;
     }
-    functions_.insert(place, function);
+    DumpFunction &kept = *functions_.insert(place, function);
+    if (function.extended != nullptr) {
+        extended_.emplace_back(new uint8_t[DUMP_EXTENDED_BYTES]);
+        memcpy(extended_.back().get(), function.extended, DUMP_EXTENDED_BYTES);
+        kept.extended = extended_.back().get();
+    }
     return true;
 }
 
-bool DumpSource::open(char *error, size_t errorSize) {
+void DumpSource::close() {
     functions_.clear();
+    extended_.clear();
+}
+
+bool DumpSource::open(char *error, size_t errorSize) {
+    close();
     char shown[MESSAGE_PATH_SIZE];
     const char *path = shortPath(path_, shown, sizeof shown);
     // Binary: a dump is data, and a byte 1Ah in it is no end.
@@ -77,7 +87,7 @@ bool DumpSource::open(char *error, size_t errorSize) {
     if (ok && readError != 0) {
         snprintf(error, errorSize, "%s:%d: cannot read dump: %s", path, lines + 1,
                  fileErrorText(readError));
-        functions_.clear();
+        close();
         return false;
     }
     if (ok)
@@ -87,7 +97,7 @@ bool DumpSource::open(char *error, size_t errorSize) {
             snprintf(error, errorSize, "%s:%d: %s", path, parser.errorLine(), parser.message());
         else
             snprintf(error, errorSize, "%s: %s", path, parser.message());
-        functions_.clear();
+        close();
     }
     return ok;
 }
@@ -113,4 +123,15 @@ bool DumpSource::readFunction(const FunctionAddress &at, uint8_t *buffer) {
         return false;
     memcpy(buffer, f->bytes, DUMP_CONFIG_BYTES);
     return true;
+}
+
+size_t DumpSource::readFunctionSpace(const FunctionAddress &at, uint8_t *buffer, size_t size) {
+    const DumpFunction *f = find(at);
+    if (f == nullptr || size < DUMP_CONFIG_BYTES)
+        return 0;
+    memcpy(buffer, f->bytes, DUMP_CONFIG_BYTES);
+    if (f->extended == nullptr || size < DUMP_MAX_OFFSET)
+        return DUMP_CONFIG_BYTES;
+    memcpy(buffer + DUMP_CONFIG_BYTES, f->extended, DUMP_EXTENDED_BYTES);
+    return DUMP_MAX_OFFSET;
 }

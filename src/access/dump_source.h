@@ -1,10 +1,12 @@
-// Configuration space from a saved dump in the lspci -xxx text format.
+// Configuration space from a saved dump in the lspci -xxx text format, with
+// the extended space where the dump has it (-xxxx).
 #pragma once
 
 #include "access/config_source.h"
 #include "access/dump_parser.h"
 
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 class DumpSource : public ConfigSource, private DumpSink {
@@ -13,17 +15,23 @@ class DumpSource : public ConfigSource, private DumpSink {
     // Reads the whole file; a malformed dump fails with "FILE:LINE: cause".
     bool open(char *error, size_t errorSize) override;
     bool read(uint8_t bus, uint8_t slot, uint8_t *buffer) override;
-    void close() override { functions_.clear(); }
+    void close() override;
     // Every function of the dump, whatever its domain and bus.
     void listFunctions(std::vector<FunctionAddress> &functions) override;
     bool readFunction(const FunctionAddress &at, uint8_t *buffer) override;
+    size_t readFunctionSpace(const FunctionAddress &at, uint8_t *buffer, size_t size) override;
 
   private:
     bool onFunction(const DumpFunction &function, char *message, size_t size) override;
     void onSkipped(int, const char *) override {}
     bool takesAllDomains() const override { return true; }
+    uint8_t *extendedRoom() override { return room_; }
     const DumpFunction *find(const FunctionAddress &at) const;
 
     const char *path_;
     std::vector<DumpFunction> functions_; // in address order
+    // The extended bytes of the functions that have them; each function's
+    // `extended` points into its own block.
+    std::vector<std::unique_ptr<uint8_t[]>> extended_;
+    uint8_t room_[DUMP_EXTENDED_BYTES];
 };

@@ -29,12 +29,12 @@ int readAt(int fd, uint8_t *buffer, int size, int offset) {
     return total;
 }
 
-// Reads up to 256 bytes of one config file; returns the count, or -1 with errno.
-int readConfigFile(const char *path, uint8_t *buffer) {
+// Reads up to size bytes of one config file; returns the count, or -1 with errno.
+int readConfigFile(const char *path, uint8_t *buffer, int size = CONFIG_SPACE_SIZE) {
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return -1;
-    const int total = readAt(fd, buffer, CONFIG_SPACE_SIZE, 0);
+    const int total = readAt(fd, buffer, size, 0);
     const int saved = errno;
     ::close(fd);
     errno = saved;
@@ -81,10 +81,16 @@ bool parseFunctionName(const char *name, FunctionAddress &at) {
     return true;
 }
 
-void configPath(const char *root, const FunctionAddress &at, char *path, size_t size) {
+// ROOT/DDDD:BB:DD.F/FILE.
+void functionPath(const char *root, const FunctionAddress &at, const char *file, char *path,
+                  size_t size) {
     char name[16];
     formatFunctionAddress(at, name, sizeof name);
-    snprintf(path, size, "%s/%s/config", root, name);
+    snprintf(path, size, "%s/%s/%s", root, name, file);
+}
+
+void configPath(const char *root, const FunctionAddress &at, char *path, size_t size) {
+    functionPath(root, at, "config", path, size);
 }
 
 } // namespace
@@ -175,5 +181,33 @@ bool SysfsSource::readScanWords(uint8_t bus, uint8_t slot, uint8_t *buffer) {
     for (const uint8_t offset : SCAN_WORD_OFFSETS)
         ok = ok && readAt(fd, buffer + offset, 4, offset) == 4;
     ::close(fd);
+    return ok;
+}
+
+size_t SysfsSource::readFunctionSpace(const FunctionAddress &at, uint8_t *buffer, size_t size) {
+    char path[1024];
+    configPath(root_, at, path, sizeof path);
+    const int got = readConfigFile(path, buffer, size < 4096 ? int(size) : 4096);
+    // The kernel gives 256 bytes, or 4096 for PCI Express.
+    return got == CONFIG_SPACE_SIZE || got == 4096 ? size_t(got) : 0;
+}
+
+// The resource file has one line "0xSTART 0xEND 0xFLAGS" per region: the six
+// base address registers, the ROM, then regions of SR-IOV and bridges.
+bool SysfsSource::readRegionSizes(const FunctionAddress &at, RegionSizes &sizes) {
+    char path[1024];
+    functionPath(root_, at, "resource", path, sizeof path);
+    FILE *file = fopen(path, "re");
+    if (file == nullptr)
+        return false;
+    bool ok = true;
+    char line[128];
+    for (int i = 0; ok && i < REGION_COUNT; ++i) {
+        unsigned long long start, end, flags;
+        ok = fgets(line, sizeof line, file) != nullptr &&
+             sscanf(line, "%llx %llx %llx", &start, &end, &flags) == 3;
+        sizes.size[i] = ok && (start != 0 || end != 0) && end >= start ? end - start + 1 : 0;
+    }
+    fclose(file);
     return ok;
 }

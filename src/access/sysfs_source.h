@@ -1,6 +1,7 @@
 // Linux: configuration space from the kernel's per-function sysfs files,
-// ROOT/DDDD:BB:DD.F/config. Only domain 0 is reachable through a SlotByte;
-// listFunctions and readFunction reach every domain.
+// ROOT/DDDD:BB:DD.F/config, and the region sizes from .../resource. Only
+// domain 0 is reachable through a SlotByte; listFunctions and readFunction
+// reach every domain.
 #pragma once
 
 #include "access/config_source.h"
@@ -23,6 +24,9 @@ class SysfsSource : public ConfigSource {
     void close() override {}
     void listFunctions(std::vector<FunctionAddress> &functions) override;
     bool readFunction(const FunctionAddress &at, uint8_t *buffer) override;
+    // 4096 bytes where the kernel gives them (PCI Express, read as root).
+    size_t readFunctionSpace(const FunctionAddress &at, uint8_t *buffer, size_t size) override;
+    bool readRegionSizes(const FunctionAddress &at, RegionSizes &sizes) override;
 
   private:
     const char *root_;

@@ -197,6 +197,11 @@ const BadDump BAD_DUMPS[] = {
      "DUMP: no PCI function with configuration space found (expected the output of lspci -xxx)"},
     {"no dump at all", "hello\nworld\n",
      "DUMP: no PCI function with configuration space found (expected the output of lspci -xxx)"},
+    {"extended space cut short", HEADER + hexLines(4096, 0).erase(16 * 52 + 224 * 53) + "\n",
+     "DUMP:1: 0000:00:02.0 has 3584 of the 3840 bytes of extended configuration space "
+     "(100h..fffh); capture it with lspci -xxxx"},
+    {"extended byte twice", HEADER + hexLines(4096, 0) + "ff0: 00\n",
+     "DUMP:258: byte FF0h of 0000:00:02.0 appears twice"},
     {"a hex line that is far too long", HEADER + "00:" + std::string(3000, ' ') + "\n",
      "DUMP:2: line longer than 1024 characters: no lspci dump has one"},
     {"any line that is far too long", HEADER + hexLines(256, 0) + std::string(3000, 'x'),
@@ -230,6 +235,32 @@ TEST(DumpSource, ADomainZeroSlotReadsDomainZeroOnly) {
     uint8_t buffer[256];
     ASSERT_TRUE(source->read(0, 0, buffer));
     EXPECT_EQ(buffer[0], 5);
+    delete source;
+}
+
+// The deeper view gets the extended space where the dump has it; the scan's
+// reads stay at 256 bytes.
+TEST(DumpSource, ServesTheExtendedSpaceWhereTheDumpHasIt) {
+    const std::string text =
+        "0001:00:00.0 Bridge\n" + hexLines(4096, 2) + "\n" + HEADER + hexLines(256, 5) + "\n";
+    DumpSource *source = nullptr;
+    ASSERT_TRUE(openDump(text, &source).ok);
+    const struct {
+        FunctionAddress at;
+        size_t room, got;
+        int seed;
+    } reads[] = {
+        {{1, 0, 0, 0}, 4096, 4096, 2},
+        {{1, 0, 0, 0}, 256, 256, 2},
+        {{0, 0, 2, 0}, 4096, 256, 5},
+        {{0, 0, 3, 0}, 4096, 0, 0},
+    };
+    uint8_t buffer[4096];
+    for (const auto &r : reads) {
+        ASSERT_EQ(source->readFunctionSpace(r.at, buffer, r.room), r.got) << r.at.domain;
+        for (size_t i = 0; i < r.got; ++i)
+            ASSERT_EQ(buffer[i], (r.seed + i) & 0xFF) << "offset " << i;
+    }
     delete source;
 }
 

@@ -144,4 +144,46 @@ TEST(SysfsSource, ListsAndReadsEveryDomainAndBus) {
     EXPECT_EQ(fills, "abcde");
 }
 
+// The deeper view: the extended space where the kernel gives it, and the
+// region sizes of the resource file.
+TEST(SysfsSource, ReadsTheExtendedSpaceAndTheRegionSizes) {
+    FakeTree tree;
+    tree.add("0000:00:00.0", 4096, 'a');
+    tree.add("0001:02:03.4", 255, 'c'); // short: listed, not readable
+    tree.add("10000:e1:00.1", 256, 'b');
+    writeBytes(tree.root + "/0000:00:00.0/resource",
+               "0x00000000f7b00000 0x00000000f7b01fff 0x0000000000140204\n"
+               "0x0000000000000000 0x0000000000000000 0x0000000000000000\n"
+               "0x000000000000e000 0x000000000000e01f 0x0000000000040101\n"
+               "0x0000000000000000 0x0000000000000000 0x0000000000000000\n"
+               "0x0000000000000000 0x0000000000000000 0x0000000000000000\n"
+               "0x0000000000000000 0x0000000000000000 0x0000000000000000\n"
+               "0x00000000000c0000 0x00000000000dffff 0x0000000000046200\n");
+    writeBytes(tree.root + "/10000:e1:00.1/resource", "0x0 0x0 0x0\n"); // cut short
+    SysfsSource source(tree.root.c_str());
+    char error[SOURCE_ERROR_SIZE];
+    ASSERT_TRUE(source.open(error, sizeof error)) << error;
+    const FunctionAddress express{0, 0, 0, 0}, shortOne{1, 2, 3, 4},
+        conventional{0x10000, 0xE1, 0, 1};
+    const struct {
+        FunctionAddress at;
+        size_t room, got;
+    } reads[] = {
+        {express, 4096, 4096},
+        {express, 256, 256},
+        {shortOne, 4096, 0},
+        {conventional, 4096, 256},
+    };
+    uint8_t buffer[4096];
+    for (const auto &r : reads)
+        EXPECT_EQ(source.readFunctionSpace(r.at, buffer, r.room), r.got) << int(r.at.bus);
+    RegionSizes sizes{};
+    ASSERT_TRUE(source.readRegionSizes(express, sizes));
+    const uint64_t want[REGION_COUNT] = {0x2000, 0, 0x20, 0, 0, 0, 0x20000};
+    for (int i = 0; i < REGION_COUNT; ++i)
+        EXPECT_EQ(sizes.size[i], want[i]) << i;
+    EXPECT_FALSE(source.readRegionSizes(conventional, sizes)); // cut short
+    EXPECT_FALSE(source.readRegionSizes(shortOne, sizes));     // no resource file
+}
+
 } // namespace
