@@ -6,14 +6,6 @@
 
 namespace {
 
-// Code page 1252's 0x80..0x9F; the rest of its upper half is Latin-1.
-// Undefined bytes show as U+FFFD.
-constexpr char32_t CP1252_HIGH[32] = {
-    0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178,
-};
-
 const Cell OUTSIDE{};
 
 } // namespace
@@ -21,9 +13,9 @@ const Cell OUTSIDE{};
 char32_t unicodeFromAnsi(unsigned char byte) {
     if (byte < 0x20 || byte == 0x7F)
         return U'?'; // control characters would move the terminal's cursor
-    if (byte >= 0x80 && byte < 0xA0)
-        return CP1252_HIGH[byte - 0x80];
-    return byte;
+    const char32_t ch = unicodeOfAnsi(byte);
+    // The bytes that the code page leaves undefined show as U+FFFD.
+    return ch >= 0x80 && ch < 0xA0 ? U'\uFFFD' : ch;
 }
 
 char32_t nextUtf8(const char *text, size_t &at) {
@@ -53,24 +45,6 @@ char32_t nextUtf8(const char *text, size_t &at) {
     }
     at += size_t(length);
     return ch;
-}
-
-void appendUtf8(std::string &out, char32_t ch) {
-    if (ch < 0x80) {
-        out += char(ch);
-    } else if (ch < 0x800) {
-        out += char(0xC0 | (ch >> 6));
-        out += char(0x80 | (ch & 0x3F));
-    } else if (ch < 0x10000) {
-        out += char(0xE0 | (ch >> 12));
-        out += char(0x80 | ((ch >> 6) & 0x3F));
-        out += char(0x80 | (ch & 0x3F));
-    } else {
-        out += char(0xF0 | (ch >> 18));
-        out += char(0x80 | ((ch >> 12) & 0x3F));
-        out += char(0x80 | ((ch >> 6) & 0x3F));
-        out += char(0x80 | (ch & 0x3F));
-    }
 }
 
 bool isUtf8Beyond7Bit(const char *text) {

@@ -2,6 +2,8 @@
 // already shows, so that a repaint sends only the cells that changed.
 #pragma once
 
+#include "base/code_page.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -55,8 +57,6 @@ char32_t unicodeFromAnsi(unsigned char byte);
 // The next character of UTF-8 text at text[at], moving at past it; for a byte
 // that does not begin a valid sequence, U+FFFD and one byte.
 char32_t nextUtf8(const char *text, size_t &at);
-// Appends ch to out as UTF-8.
-void appendUtf8(std::string &out, char32_t ch);
 // Whether text is valid UTF-8 with at least one character beyond ASCII.
 bool isUtf8Beyond7Bit(const char *text);
 // The cells a character takes on a terminal: 2 for the wide ones, else 1.

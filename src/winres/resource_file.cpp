@@ -36,21 +36,6 @@ ResourceResult fail(ResourceStatus status, const char *format, ...) {
     return result;
 }
 
-// Characters 0x80..0x9F of Windows-1252, by code point. Bytes 0x81, 0x8D, 0x8F,
-// 0x90 and 0x9D have no character and stand for the same C1 code points.
-struct AnsiMapping {
-    uint16_t codePoint;
-    uint8_t byte;
-};
-constexpr AnsiMapping WINDOWS_1252_HIGH[] = {
-    {0x20AC, 0x80}, {0x0081, 0x81}, {0x201A, 0x82}, {0x0192, 0x83}, {0x201E, 0x84}, {0x2026, 0x85},
-    {0x2020, 0x86}, {0x2021, 0x87}, {0x02C6, 0x88}, {0x2030, 0x89}, {0x0160, 0x8A}, {0x2039, 0x8B},
-    {0x0152, 0x8C}, {0x008D, 0x8D}, {0x017D, 0x8E}, {0x008F, 0x8F}, {0x0090, 0x90}, {0x2018, 0x91},
-    {0x2019, 0x92}, {0x201C, 0x93}, {0x201D, 0x94}, {0x2022, 0x95}, {0x2013, 0x96}, {0x2014, 0x97},
-    {0x02DC, 0x98}, {0x2122, 0x99}, {0x0161, 0x9A}, {0x203A, 0x9B}, {0x0153, 0x9C}, {0x009D, 0x9D},
-    {0x017E, 0x9E}, {0x0178, 0x9F},
-};
-
 // Upper case of a Windows-1252 letter, for matching names as Windows does.
 unsigned char upperAnsi(unsigned char c) {
     if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7))
@@ -236,16 +221,6 @@ ResourceResult readIconGroup(const unsigned char *data, size_t size, IconGroup *
         image.id = le16(p + 12);
     }
     return ok();
-}
-
-char ansiFromCodePoint(uint32_t codePoint) {
-    if (codePoint < 0x80 || (codePoint >= 0xA0 && codePoint <= 0xFF))
-        return static_cast<char>(codePoint);
-    for (const AnsiMapping &m : WINDOWS_1252_HIGH) {
-        if (m.codePoint == codePoint)
-            return static_cast<char>(m.byte);
-    }
-    return '?';
 }
 
 Utf16Status readUtf16String(const unsigned char *bytes, size_t end, size_t *offset, char *out,

@@ -5,6 +5,8 @@
 // a read past its end. Nothing is allocated; results point into the buffer.
 #pragma once
 
+#include "base/code_page.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -96,10 +98,6 @@ struct IconGroup {
 
 // Reads an RT_GROUP_ICON resource's data.
 ResourceResult readIconGroup(const unsigned char *data, size_t size, IconGroup *group);
-
-// UTF-16 text as Windows-1252 bytes; '?' stands for what that code page lacks
-// (no best-fit substitutes).
-char ansiFromCodePoint(uint32_t codePoint);
 
 enum class Utf16Status { Ok, Unterminated, TooLong };
 
