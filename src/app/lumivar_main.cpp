@@ -6,6 +6,7 @@
 #include "access/sysfs_source.h"
 #include "base/text_file.h"
 #include "naming/name_database.h"
+#include "report/deep_view.h"
 #include "report/dump_writer.h"
 #include "report/report.h"
 #include "scan/device_table.h"
@@ -35,15 +36,16 @@ const char USAGE[] =
     "usage: lumivar [--from DUMP] [--names FILE]                      the dialog, in the terminal\n"
     "       lumivar [--from DUMP] [--names FILE] --report FILE|- [--device N]\n"
     "       lumivar [--from DUMP] --save-dump FILE|-\n"
+    "       lumivar [--from DUMP] [--names FILE] --details|--json [-s SLOT] [-d VENDOR:DEVICE]\n"
     "       lumivar --help | --version\n";
 
 const char HELP[] =
     "Lists the PCI functions of this machine and decodes each one's 256-byte\n"
     "configuration space. It never writes to a device.\n"
     "\n"
-    "Without --report or --save-dump it shows the dialog in this terminal; when\n"
-    "standard input or output is not a terminal, it writes the report of every\n"
-    "function to standard output instead.\n"
+    "Without --report, --save-dump, --details or --json it shows the dialog in\n"
+    "this terminal; when standard input or output is not a terminal, it writes\n"
+    "the report of every function to standard output instead.\n"
     "\n"
     "  --from DUMP       read functions from a dump (lspci -xxx output) instead of\n"
     "                    /sys/bus/pci/devices (which needs root for all 256 bytes)\n"
@@ -53,6 +55,13 @@ const char HELP[] =
     "  --device N        with --report: only device number N (1-based, scan order)\n"
     "  --save-dump FILE|-  write every function, all domains and buses, as a dump\n"
     "                    that lspci -F reads\n"
+    "  --details         every function of every domain and bus, decoded past the\n"
+    "                    header: capabilities, bridge windows, 64-bit BARs, sizes\n"
+    "  --json            the same as JSON, one object per function (both to\n"
+    "                    standard output, in UTF-8)\n"
+    "  -s [[[DOMAIN]:]BUS:][DEV][.[FN]]  with --details or --json: only these\n"
+    "                    functions (hex; an empty part or * is any)\n"
+    "  -d [VENDOR]:[DEVICE]  with --details or --json: only these identifiers\n"
     "\n"
     "In the dialog F1 lists the keys; Esc, Exit and Ctrl-C end it.\n"
     "\n"
@@ -81,6 +90,11 @@ struct Options {
     const char *report = nullptr;
     const char *saveDump = nullptr;
     long device = 0; // 0: every function
+    bool details = false;
+    bool json = false;
+    const char *slot = nullptr; // -s
+    const char *ids = nullptr;  // -d
+    FunctionFilter filter;
 };
 
 bool parseDeviceNumber(const char *text, long &number) {
@@ -102,10 +116,16 @@ int parseOptions(int argc, char **argv, Options &o) {
             printf("%s\n", APP_TITLE);
             return EXIT_DONE;
         }
+        if (strcmp(arg, "--details") == 0 || strcmp(arg, "--json") == 0) {
+            (arg[2] == 'd' ? o.details : o.json) = true;
+            continue;
+        }
         const char **target = strcmp(arg, "--from") == 0        ? &o.from
                               : strcmp(arg, "--names") == 0     ? &o.names
                               : strcmp(arg, "--report") == 0    ? &o.report
                               : strcmp(arg, "--save-dump") == 0 ? &o.saveDump
+                              : strcmp(arg, "-s") == 0          ? &o.slot
+                              : strcmp(arg, "-d") == 0          ? &o.ids
                                                                 : nullptr;
         const bool isDevice = strcmp(arg, "--device") == 0;
         if (target == nullptr && !isDevice) {
@@ -133,6 +153,21 @@ int parseOptions(int argc, char **argv, Options &o) {
     }
     if (o.device != 0 && o.report == nullptr) {
         fprintf(stderr, "lumivar: --device goes with --report\n%s", USAGE);
+        return EXIT_USAGE;
+    }
+    const int commands = (o.report != nullptr) + (o.saveDump != nullptr) + o.details + o.json;
+    if (commands > 1 && (o.details || o.json)) {
+        fprintf(stderr, "lumivar: --details and --json are commands of their own\n%s", USAGE);
+        return EXIT_USAGE;
+    }
+    if ((o.slot != nullptr || o.ids != nullptr) && !o.details && !o.json) {
+        fprintf(stderr, "lumivar: -s and -d go with --details or --json\n%s", USAGE);
+        return EXIT_USAGE;
+    }
+    char message[256];
+    if ((o.slot != nullptr && !parseSlotFilter(o.slot, o.filter, message, sizeof message)) ||
+        (o.ids != nullptr && !parseIdFilter(o.ids, o.filter, message, sizeof message))) {
+        fprintf(stderr, "lumivar: %s\n", message);
         return EXIT_USAGE;
     }
     return -1;
@@ -279,6 +314,46 @@ int runSaveDump(const char *path, ConfigChannel &channel) {
     return unreadable.empty() ? EXIT_DONE : EXIT_FAILED;
 }
 
+// --details and --json: every function the source holds, to standard output.
+// The writers keep control characters out themselves, so the output is not
+// masked for a terminal, which would break UTF-8.
+int runDeepView(const Options &o, ConfigChannel &channel) {
+    const char *names = o.names != nullptr ? o.names : foundNameDatabase();
+    FILE *in = nullptr;
+    if (names == nullptr)
+        fprintf(stderr, "lumivar: no pcidevs.txt here, beside lumivar or in ../share/lumivar, "
+                        "so vendors and devices go unnamed (use --names FILE)\n");
+    else if ((in = openTextFile(names, "rt")) == nullptr)
+        return cannotOpenNames(names);
+    FILE *out = wrapTextOutput(stdout);
+    if (out == nullptr) {
+        if (in != nullptr)
+            fclose(in);
+        return cannotWrite("-");
+    }
+    std::vector<FunctionAddress> unreadable;
+    errno = 0;
+    const NameLoadResult load =
+        writeDeepView(out, channel, o.filter, in,
+                      o.json ? DeepViewFormat::Json : DeepViewFormat::Text, unreadable);
+    if (in != nullptr)
+        fclose(in);
+    if (!closeOutput(out, "-"))
+        return cannotWrite("-");
+    if (load.end != TextEnd::END) {
+        char text[SOURCE_ERROR_SIZE];
+        describeNameLoad(load, names, text, sizeof text);
+        fprintf(stderr, "lumivar: %s\n", text);
+        return EXIT_FAILED;
+    }
+    for (const FunctionAddress &at : unreadable) {
+        char name[16];
+        formatFunctionAddress(at, name, sizeof name);
+        fprintf(stderr, "lumivar: unable to obtain PCI information for %s; it is left out\n", name);
+    }
+    return unreadable.empty() ? EXIT_DONE : EXIT_FAILED;
+}
+
 // The Windows program's window, run by the same code through the Win32 layer:
 // it takes the open channel, scans and loads the names itself, and ends with 0.
 // What its table leaves out is said once the terminal is back.
@@ -325,7 +400,8 @@ int main(int argc, char **argv) {
     channel.source = o.from != nullptr ? static_cast<ConfigSource *>(&dump) : &sysfs;
     // The dialog needs a terminal for its keys and its screen, one that can
     // place the cursor.
-    const bool dialog = o.report == nullptr && o.saveDump == nullptr;
+    const bool deepView = o.details || o.json;
+    const bool dialog = o.report == nullptr && o.saveDump == nullptr && !deepView;
     char noTerminal[160] = "";
     if (isatty(STDOUT_FILENO) == 0)
         snprintf(noTerminal, sizeof noTerminal, "standard output is not a terminal");
@@ -344,6 +420,11 @@ int main(int argc, char **argv) {
     }
     if (window)
         return runDialog(channel, o.names);
+    if (deepView) {
+        const int status = runDeepView(o, channel);
+        closeChannel(channel);
+        return status;
+    }
     if (dialog)
         fprintf(stderr,
                 "lumivar: %s, so the report of every function goes to standard output instead "
