@@ -115,6 +115,18 @@ done <<TABLE
 0|00:09.0 Network Controller:|--from "$work/bom.dump" --save-dump -
 0|00:09.0 Network Controller:|--from "$work/tabs.dump" --save-dump -
 1|cannot open dump $work/adir: Is a directory|--from "$work/adir" --report -
+2|--details and --json are commands of their own|--details --json
+2|--details and --json are commands of their own|--json --report -
+2|-s and -d go with --details or --json|--report - -s 0:1.0
+2|'20' is no device (hex, up to 1f): -s takes|--details -s 20.0
+2|'8086' has no ':': -d takes [VENDOR]:[DEVICE]|--json -d 8086
+2|-s needs a value|--details -s
+1|cannot open dump $work/missing.dump|--from "$work/missing.dump" --json
+0|"address": "0000:00:09.0"|--from "$data/worked-example.dump" --names /dev/null --json -d 1234:5678
+0|[]|--from "$data/worked-example.dump" --names /dev/null --json -s 5:
+0|0001:00:00.0 Network Controller|--from "$work/wide.dump" --names /dev/null --details -s 1::
+0|"address": "0000:81:00.1"|--from "$work/wide.dump" --names /dev/null --json -s 81:0.1
+0|0000:00:09.0 Network Controller: vendor 1234h device 5678h|--from "$data/worked-example.dump" --names /dev/null --details -s 9.0
 TABLE
 
 # Endless pipes end at their bound, with the cause.
