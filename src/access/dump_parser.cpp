@@ -107,14 +107,27 @@ bool DumpParser::endFunction() {
                     "%s has %d of the 256 bytes of configuration space; capture it with "
                     "lspci -xxx",
                     name_, bytesPresent(0, DUMP_CONFIG_BYTES));
+    // The extended space counts only when whole: a dump cut short or edited
+    // there still serves its first 256 bytes, as it always has, and a sink
+    // that keeps extended bytes is told why it gets none.
     const int extended = bytesPresent(DUMP_CONFIG_BYTES, DUMP_MAX_OFFSET);
-    if (extended != 0 && extended != DUMP_EXTENDED_BYTES)
-        return fail(current_.line,
-                    "%s has %d of the 3840 bytes of extended configuration space (100h..fffh); "
-                    "capture it with lspci -xxxx",
-                    name_, extended);
-    current_.size = uint16_t(extended != 0 ? DUMP_MAX_OFFSET : DUMP_CONFIG_BYTES);
-    current_.extended = extended != 0 ? extended_ : nullptr;
+    const bool whole = extended == DUMP_EXTENDED_BYTES && !extendedTwice_;
+    if (extended != 0 && !whole && extended_ != nullptr) {
+        char note[DUMP_MESSAGE_SIZE];
+        if (extendedTwice_)
+            snprintf(note, sizeof note,
+                     "%s has bytes of its extended configuration space twice; only its first 256 "
+                     "bytes are used",
+                     name_);
+        else
+            snprintf(note, sizeof note,
+                     "%s has %d of the 3840 bytes of extended configuration space (100h..fffh); "
+                     "only its first 256 bytes are used (capture it with lspci -xxxx)",
+                     name_, extended);
+        sink_.onIncomplete(current_.line, note);
+    }
+    current_.size = uint16_t(whole ? DUMP_MAX_OFFSET : DUMP_CONFIG_BYTES);
+    current_.extended = whole ? extended_ : nullptr;
     ++functions_;
     char message[DUMP_MESSAGE_SIZE] = "";
     if (!sink_.onFunction(current_, message, sizeof message))
@@ -147,8 +160,10 @@ bool DumpParser::parseHexLine(const char *text, size_t length) {
         if (at >= DUMP_MAX_OFFSET)
             return fail(line_, "malformed hex line: bytes beyond offset %Xh", DUMP_MAX_OFFSET - 1);
         if (!skipping_) {
-            if (have_[at / 8] >> (at % 8) & 1)
+            const bool twice = have_[at / 8] >> (at % 8) & 1;
+            if (twice && at < DUMP_CONFIG_BYTES)
                 return fail(line_, "byte %02lXh of %s appears twice", at, name_);
+            extendedTwice_ = extendedTwice_ || twice;
             if (at < DUMP_CONFIG_BYTES)
                 current_.bytes[at] = uint8_t(value);
             else if (extended_ != nullptr)
@@ -188,6 +203,7 @@ bool DumpParser::feedLine(const char *text, size_t length, bool tooLong) {
         inFunction_ = true;
         memset(&current_, 0, sizeof current_);
         memset(have_, 0, sizeof have_);
+        extendedTwice_ = false;
         current_.domain = uint32_t(h.domain);
         current_.bus = uint8_t(h.bus);
         current_.slot = uint8_t(h.device | h.function << 5);

@@ -4,7 +4,7 @@
 // the same reader serves the application and the driver. A dump is data, not
 // a text file: a CR counts as a blank and a byte 1Ah is no end. A function
 // has the 256 bytes of -xxx, or all 4096 of -xxxx; the extended bytes
-// (100h..FFFh) are checked always and kept where the sink gives room for them.
+// (100h..FFFh) are kept where the sink gives room for them.
 #pragma once
 
 #include <cstddef>
@@ -44,6 +44,9 @@ class DumpSink {
     // Room for DUMP_EXTENDED_BYTES bytes of the function being read, valid
     // until its onFunction returns; null to check them and let them go.
     virtual uint8_t *extendedRoom() { return nullptr; }
+    // A function whose extended lines are incomplete or repeated: it comes
+    // with 256 bytes, and a sink that gave room is told so here.
+    virtual void onIncomplete(int, const char *) {}
 };
 
 class DumpParser {
@@ -73,6 +76,7 @@ class DumpParser {
     char name_[48] = {};
     uint8_t *extended_ = nullptr; // the sink's room for the current function
     uint8_t have_[DUMP_MAX_OFFSET / 8] = {};
+    bool extendedTwice_ = false; // an extended byte came twice
     int functions_ = 0;
     unsigned long long bytes_ = 0; // fed so far, line ends included
     char message_[DUMP_MESSAGE_SIZE] = {};

@@ -49,6 +49,12 @@ bool DumpSource::onFunction(const DumpFunction &function, char *message, size_t 
     return true;
 }
 
+void DumpSource::onIncomplete(int line, const char *message) {
+    char shown[MESSAGE_PATH_SIZE], note[SOURCE_ERROR_SIZE];
+    snprintf(note, sizeof note, "%s:%d: %s", shortPath(path_, shown, sizeof shown), line, message);
+    extendedNotes_.emplace_back(note);
+}
+
 void DumpSource::close() {
     functions_.clear();
     extended_.clear();
@@ -56,6 +62,7 @@ void DumpSource::close() {
 
 bool DumpSource::open(char *error, size_t errorSize) {
     close();
+    extendedNotes_.clear();
     char shown[MESSAGE_PATH_SIZE];
     const char *path = shortPath(path_, shown, sizeof shown);
     // Binary: a dump is data, and a byte 1Ah in it is no end.

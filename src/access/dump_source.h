@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <string>
 #include <vector>
 
 class DumpSource : public ConfigSource, private DumpSink {
@@ -20,12 +21,16 @@ class DumpSource : public ConfigSource, private DumpSink {
     void listFunctions(std::vector<FunctionAddress> &functions) override;
     bool readFunction(const FunctionAddress &at, uint8_t *buffer) override;
     size_t readFunctionSpace(const FunctionAddress &at, uint8_t *buffer, size_t size) override;
+    // Functions whose extended space is incomplete, which the deeper view
+    // shows with their first 256 bytes, as "FILE:LINE: reason" lines.
+    const std::vector<std::string> &extendedNotes() const { return extendedNotes_; }
 
   private:
     bool onFunction(const DumpFunction &function, char *message, size_t size) override;
     void onSkipped(int, const char *) override {}
     bool takesAllDomains() const override { return true; }
     uint8_t *extendedRoom() override { return room_; }
+    void onIncomplete(int line, const char *message) override;
     const DumpFunction *find(const FunctionAddress &at) const;
 
     const char *path_;
@@ -33,5 +38,6 @@ class DumpSource : public ConfigSource, private DumpSink {
     // The extended bytes of the functions that have them; each function's
     // `extended` points into its own block.
     std::vector<std::unique_ptr<uint8_t[]>> extended_;
+    std::vector<std::string> extendedNotes_;
     uint8_t room_[DUMP_EXTENDED_BYTES];
 };

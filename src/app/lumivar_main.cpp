@@ -421,6 +421,8 @@ int main(int argc, char **argv) {
     if (window)
         return runDialog(channel, o.names);
     if (deepView) {
+        for (const std::string &note : dump.extendedNotes())
+            fprintf(stderr, "lumivar: %s\n", note.c_str());
         const int status = runDeepView(o, channel);
         closeChannel(channel);
         return status;

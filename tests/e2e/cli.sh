@@ -123,6 +123,7 @@ done <<TABLE
 2|-s needs a value|--details -s
 1|cannot open dump $work/missing.dump|--from "$work/missing.dump" --json
 0|"address": "0000:00:09.0"|--from "$data/worked-example.dump" --names /dev/null --json -d 1234:5678
+0|has 64 of the 3840 bytes of extended configuration space|--from "$top/tests/driver/data/made-up-machine.txt" --names /dev/null --details
 0|[]|--from "$data/worked-example.dump" --names /dev/null --json -s 5:
 0|0001:00:00.0 Network Controller|--from "$work/wide.dump" --names /dev/null --details -s 1::
 0|"address": "0000:81:00.1"|--from "$work/wide.dump" --names /dev/null --json -s 81:0.1

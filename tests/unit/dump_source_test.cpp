@@ -197,11 +197,6 @@ const BadDump BAD_DUMPS[] = {
      "DUMP: no PCI function with configuration space found (expected the output of lspci -xxx)"},
     {"no dump at all", "hello\nworld\n",
      "DUMP: no PCI function with configuration space found (expected the output of lspci -xxx)"},
-    {"extended space cut short", HEADER + hexLines(4096, 0).erase(16 * 52 + 224 * 53) + "\n",
-     "DUMP:1: 0000:00:02.0 has 3584 of the 3840 bytes of extended configuration space "
-     "(100h..fffh); capture it with lspci -xxxx"},
-    {"extended byte twice", HEADER + hexLines(4096, 0) + "ff0: 00\n",
-     "DUMP:258: byte FF0h of 0000:00:02.0 appears twice"},
     {"a hex line that is far too long", HEADER + "00:" + std::string(3000, ' ') + "\n",
      "DUMP:2: line longer than 1024 characters: no lspci dump has one"},
     {"any line that is far too long", HEADER + hexLines(256, 0) + std::string(3000, 'x'),
@@ -262,6 +257,33 @@ TEST(DumpSource, ServesTheExtendedSpaceWhereTheDumpHasIt) {
             ASSERT_EQ(buffer[i], (r.seed + i) & 0xFF) << "offset " << i;
     }
     delete source;
+}
+
+// Extended lines cut short or repeated: the function still serves its first
+// 256 bytes, as before the extended space was kept, and the note says why.
+TEST(DumpSource, IncompleteExtendedSpaceKeepsTheFirst256Bytes) {
+    const struct {
+        const char *what;
+        std::string text, note;
+    } rows[] = {
+        {"cut short", HEADER + hexLines(4096, 0).erase(16 * 52 + 224 * 53) + "\n",
+         "DUMP:1: 0000:00:02.0 has 3584 of the 3840 bytes of extended configuration space "
+         "(100h..fffh); only its first 256 bytes are used (capture it with lspci -xxxx)"},
+        {"a byte twice", HEADER + hexLines(4096, 0) + "ff0: 00\n",
+         "DUMP:1: 0000:00:02.0 has bytes of its extended configuration space twice; only its "
+         "first 256 bytes are used"},
+    };
+    for (const auto &r : rows) {
+        DumpSource *source = nullptr;
+        ASSERT_TRUE(openDump(r.text, &source).ok) << r.what;
+        uint8_t buffer[4096];
+        EXPECT_EQ(source->readFunctionSpace({0, 0, 2, 0}, buffer, sizeof buffer), 256u) << r.what;
+        ASSERT_EQ(source->extendedNotes().size(), 1u) << r.what;
+        std::string note = source->extendedNotes()[0];
+        note.replace(0, note.find(":1:"), "DUMP");
+        EXPECT_EQ(note, r.note) << r.what;
+        delete source;
+    }
 }
 
 // What cannot be opened or read as a dump: the message names the path (its
