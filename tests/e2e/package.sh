@@ -78,7 +78,9 @@ while IFS='|' read -r words want; do
     [ "$got" = "$want" ] || fail "completing '$words': '$got', wanted '$want'"
 done <<'TABLE'
 lumivar --rep|--report
-lumivar --d|--device
+lumivar --d|--device --details
+lumivar --j|--json
+lumivar --json -s ""|
 lumivar --device ""|
 lumivar --report -|-
 lumivar --from /nonexistent/x|
