@@ -8,10 +8,6 @@
 
 namespace {
 
-// Longest line kept, as the application's dump reader does; longer lines are
-// cut and reported as too long if they hold bytes.
-constexpr size_t LINE_LIMIT = 1024;
-
 static_assert(DUMP_ENTRY_BYTES == DUMP_CONFIG_BYTES);
 
 class CountingSink final : public DumpSink {
@@ -30,8 +26,8 @@ class CountingSink final : public DumpSink {
 // The store over the caller's table; too many functions for it is an error.
 class TableSink final : public FunctionStore<DumpEntry> {
   public:
-    TableSink(AddressSet &seen, DumpEntry *entries, size_t capacity, DumpNoteHandler notes)
-        : FunctionStore(seen), entries_(entries), capacity_(capacity), notes_(notes) {}
+    TableSink(DumpEntry *entries, size_t capacity, DumpNoteHandler notes)
+        : entries_(entries), capacity_(capacity), notes_(notes) {}
 
   private:
     DumpEntry *room(size_t count, char *message, size_t size) override {
@@ -51,25 +47,30 @@ class TableSink final : public FunctionStore<DumpEntry> {
     DumpNoteHandler notes_;
 };
 
-// Feeds the whole text to the parser; false with the cause in error.
-bool parse(DumpSink &sink, const char *text, size_t length, char *error, size_t errorSize) {
+// Feeds the whole text to the parser (a dump is data: a CR is the parser's to
+// read and a byte 1Ah no end, as lspci and the application read them); then a
+// store looks for a function given twice. False with the cause in error.
+bool parse(DumpSink &sink, FunctionStore<DumpEntry> *store, const char *text, size_t length,
+           char *error, size_t errorSize) {
     DumpParser parser(sink);
     const auto feed = [&parser](const char *line, size_t used, bool tooLong) {
         return parser.feedLine(line, used, tooLong);
     };
-    LineSplitter<LINE_LIMIT> lines;
-    if (lines.feed(text, length, feed) && lines.finish(feed) && parser.finish())
+    LineSplitter<DUMP_LINE_LIMIT> lines;
+    const bool ok = lines.feed(text, length, feed) && lines.finish(feed) && parser.finish();
+    int line = parser.errorLine();
+    char repeat[DUMP_MESSAGE_SIZE];
+    const char *message = parser.message();
+    if (store != nullptr && !store->finish(ok ? 0 : line, repeat, sizeof repeat, &line))
+        message = repeat;
+    else if (ok)
         return true;
-    if (parser.errorLine() > 0)
-        snprintf(error, errorSize, "%d: %s", parser.errorLine(), parser.message());
+    if (line > 0)
+        snprintf(error, errorSize, "%d: %s", line, message);
     else
-        snprintf(error, errorSize, "%s", parser.message());
+        snprintf(error, errorSize, "%s", message);
     return false;
 }
-
-// Which addresses a load has seen: 8 KiB, too much for a kernel stack. One
-// load at a time: the driver loads its dump in DriverEntry only.
-AddressSet seenAddresses;
 
 } // namespace
 
@@ -79,20 +80,17 @@ size_t dumpTableCapacity(size_t length) {
 
 long countDumpFunctions(const char *text, size_t length, char *error, size_t errorSize) {
     CountingSink sink;
-    return parse(sink, text, length, error, errorSize) ? long(sink.count()) : -1;
+    return parse(sink, nullptr, text, length, error, errorSize) ? long(sink.count()) : -1;
 }
 
 long loadDumpFunctions(const char *text, size_t length, DumpEntry *entries, size_t capacity,
                        DumpNoteHandler notes, char *error, size_t errorSize) {
-    TableSink sink(seenAddresses, entries, capacity, notes);
-    if (!parse(sink, text, length, error, errorSize))
-        return -1;
-    sink.sort();
-    return long(sink.count());
+    TableSink sink(entries, capacity, notes);
+    return parse(sink, &sink, text, length, error, errorSize) ? long(sink.count()) : -1;
 }
 
 const DumpEntry *findDumpEntry(const DumpEntry *entries, size_t count, uint8_t bus, uint8_t slot) {
-    return findFunction(entries, count, bus, slot);
+    return findFunction(entries, count, 0, bus, slot);
 }
 
 #ifdef KESTRIX_KERNEL

@@ -4,9 +4,10 @@
 // code, 0: the input is 8 bytes, u32 bus and u32 slot byte (little-endian);
 // the answer is the function's 256 bytes. Every other request fails with
 // nothing returned. Configuration space is never written.
-#include <ntddk.h>
+#include <ntifs.h>
 
 #include "config_source.h"
+#include "device_security.h"
 
 // Device type 0, function 0, buffered, any access: the code number 0 that the
 // application sends.
@@ -56,6 +57,27 @@ static NTSTATUS NTAPI dispatchClose(PDEVICE_OBJECT device, PIRP irp) {
     PFILE_OBJECT file = IoGetCurrentIrpStackLocation(irp)->FileObject;
     InterlockedCompareExchangePointer((PVOID *)&owner, NULL, file);
     return complete(irp, STATUS_SUCCESS, 0);
+}
+
+// Only the system and administrators may open the device: configuration space
+// is what Linux shows only to root, and whoever holds the one handle keeps
+// everybody else out. IoCreateDeviceSecure, which takes SDDL, lives in a WDK
+// library (wdmsec) that MinGW does not have, so the descriptor is set on the
+// new device object, before its name is linked and before it stops
+// initialising: no open can come first.
+static NTSTATUS allowOnlySystemAndAdministrators(PDEVICE_OBJECT device) {
+    DeviceSecurity security;
+    NTSTATUS status = buildDeviceSecurity(&security);
+    if (!NT_SUCCESS(status))
+        return status;
+    HANDLE handle;
+    status = ObOpenObjectByPointer(device, OBJ_KERNEL_HANDLE, NULL, WRITE_DAC, NULL, KernelMode,
+                                   &handle);
+    if (!NT_SUCCESS(status))
+        return status;
+    status = ZwSetSecurityObject(handle, DACL_SECURITY_INFORMATION, &security.descriptor);
+    ZwClose(handle);
+    return status;
 }
 
 static ULONG readLittleEndian32(const UCHAR *bytes) {
@@ -116,6 +138,14 @@ NTSTATUS DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath) {
     status = IoCreateDevice(driver, 0, &deviceName, FILE_DEVICE_UNKNOWN, FILE_DEVICE_SECURE_OPEN,
                             FALSE, &device);
     if (!NT_SUCCESS(status)) {
+        closeConfigSource();
+        return status;
+    }
+    status = allowOnlySystemAndAdministrators(device);
+    if (!NT_SUCCESS(status)) {
+        DbgPrint("kestrix: cannot restrict the device to administrators (status %08lx)\n",
+                 (unsigned long)status);
+        IoDeleteDevice(device);
         closeConfigSource();
         return status;
     }

@@ -46,6 +46,21 @@ template <typename F> std::string capture(F write) {
     return out;
 }
 
+// The name database of the worked example: thirteen lines, one of each case.
+inline const char EXAMPLE_DATABASE[] = "; sample database\n"
+                                       "V 1A2B Example Logic\n"
+                                       "D 0100 Sample Bridge\n"
+                                       "O 1A2B Example Logic\n"
+                                       "S 0001 Bridge Board\n"
+                                       "R 02 Stepping B\n"
+                                       "D 0200 Sample Controller\n"
+                                       "O 3C4D Demo Boards\n"
+                                       "S 0005 Demo Boards\n"
+                                       "V 5E6F Placeholder Systems\n"
+                                       "D 0010 Test Adapter\n"
+                                       "V 7D7D Absent Vendor\n"
+                                       "D 0010 Never Considered\n";
+
 // A header with the given identifiers; everything else zero.
 inline ConfigHeader makeHeader(uint16_t vendor, uint16_t device, uint32_t classCode = 0) {
     ConfigHeader h{};

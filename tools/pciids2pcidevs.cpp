@@ -12,8 +12,12 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -30,8 +34,58 @@ int usage(FILE *to) {
     return to == stdout ? 0 : 2;
 }
 
+// The folder part of path, "." when it has none.
+std::string folderOf(const char *path) {
+    const char *slash = strrchr(path, '/');
+    if (slash == nullptr)
+        return ".";
+    return slash == path ? "/" : std::string(path, size_t(slash - path));
+}
+
+// Writes the whole database to a new file in the folder of path: created
+// exclusively under an unpredictable name (nothing planted there is written
+// through), with the permissions a new file gets. Returns its name, or ""
+// with the cause said; nothing is left on failure.
+std::string writeTemporary(const char *path, const PciIdsDatabase &database, PcidevsStats &stats) {
+    const std::string folder = folderOf(path);
+    std::string temporary = folder + "/.pcidevs-XXXXXX";
+    const int fd = mkstemp(temporary.data());
+    if (fd < 0) {
+        fprintf(stderr, "%s: cannot create a temporary file in '%s': %s\n", PROGRAM, folder.c_str(),
+                strerror(errno));
+        return "";
+    }
+    const mode_t mask = umask(0);
+    umask(mask);
+    FILE *file = fchmod(fd, 0666 & ~mask) == 0 ? fdopen(fd, "wb") : nullptr;
+    bool ok = false;
+    int saved = errno;
+    if (file == nullptr) {
+        close(fd);
+    } else {
+        FILE *out = wrapTextOutput(file);
+        ok = out != nullptr && writePcidevs(database, out, &stats);
+        saved = errno;
+        // Both closes flush: either can be the first to find the disk full.
+        for (FILE *stream : {out, file}) {
+            if (stream != nullptr && fclose(stream) != 0 && ok) {
+                ok = false;
+                saved = errno;
+            }
+        }
+    }
+    if (!ok) {
+        fprintf(stderr, "%s: error writing '%s': %s\n", PROGRAM, temporary.c_str(),
+                strerror(saved != 0 ? saved : EIO));
+        unlink(temporary.c_str());
+        return "";
+    }
+    return temporary;
+}
+
 // Writes the database to `path` by way of a temporary file, so that a failed
-// run never leaves a partial database that looks finished.
+// run never leaves a partial database that looks finished. Only a regular
+// file is replaced: never a link (or what it points to), a device or a folder.
 bool writeOutput(const char *path, const PciIdsDatabase &database, PcidevsStats &stats) {
     if (strcmp(path, "-") == 0) {
         FILE *out = wrapTextOutput(stdout);
@@ -47,26 +101,24 @@ bool writeOutput(const char *path, const PciIdsDatabase &database, PcidevsStats 
         }
         return true;
     }
-    const std::string temporary = std::string(path) + ".tmp";
-    FILE *out = openTextFile(temporary.c_str(), "wt");
-    if (out == nullptr) {
-        fprintf(stderr, "%s: cannot create '%s': %s\n", PROGRAM, temporary.c_str(),
-                strerror(errno));
+    struct stat status;
+    if (lstat(path, &status) == 0) {
+        if (!S_ISREG(status.st_mode)) {
+            fprintf(stderr, "%s: '%s' is not a regular file; it is left as it is\n", PROGRAM, path);
+            return false;
+        }
+    } else if (errno != ENOENT) {
+        fprintf(stderr, "%s: cannot write '%s': %s\n", PROGRAM, path, strerror(errno));
         return false;
     }
-    const bool written = writePcidevs(database, out, &stats);
-    const int saved = errno;
-    const bool closed = fclose(out) == 0;
-    if (!written || !closed) {
-        fprintf(stderr, "%s: error writing '%s': %s\n", PROGRAM, temporary.c_str(),
-                strerror(written ? errno : saved));
-        remove(temporary.c_str());
+    const std::string temporary = writeTemporary(path, database, stats);
+    if (temporary.empty())
         return false;
-    }
+    // rename replaces a name, never what a link there points to.
     if (rename(temporary.c_str(), path) != 0) {
         fprintf(stderr, "%s: cannot rename '%s' to '%s': %s\n", PROGRAM, temporary.c_str(), path,
                 strerror(errno));
-        remove(temporary.c_str());
+        unlink(temporary.c_str());
         return false;
     }
     return true;

@@ -19,6 +19,35 @@ bool readConfig(ConfigChannel &channel, unsigned bus, unsigned slot, void *buffe
                                 static_cast<uint8_t *>(buffer));
 }
 
+void listFunctions(ConfigChannel &channel, std::vector<FunctionAddress> &functions) {
+    functions.clear();
+    if (channel.isOpen)
+        channel.source->listFunctions(functions);
+}
+
+bool readFunction(ConfigChannel &channel, const FunctionAddress &at, void *buffer) {
+    return buffer != nullptr && channel.isOpen &&
+           channel.source->readFunction(at, static_cast<uint8_t *>(buffer));
+}
+
+bool readScanWords(ConfigChannel &channel, unsigned bus, unsigned slot, void *buffer) {
+    if (buffer == nullptr || !channel.isOpen)
+        return false;
+    return channel.source->readScanWords(uint8_t(bus & 0xFFu), uint8_t(slot & 0xFFu),
+                                         static_cast<uint8_t *>(buffer));
+}
+
+size_t readFunctionSpace(ConfigChannel &channel, const FunctionAddress &at, uint8_t *buffer,
+                         size_t size) {
+    if (buffer == nullptr || !channel.isOpen)
+        return 0;
+    return channel.source->readFunctionSpace(at, buffer, size);
+}
+
+bool readRegionSizes(ConfigChannel &channel, const FunctionAddress &at, RegionSizes &sizes) {
+    return channel.isOpen && channel.source->readRegionSizes(at, sizes);
+}
+
 void closeChannel(ConfigChannel &channel) {
     if (!channel.isOpen)
         return;

@@ -7,11 +7,16 @@
 
 namespace {
 
+// A CR is a blank too, so that lines ending in CR LF read as lspci's own.
+bool isBlankChar(char c) {
+    return c == ' ' || c == '\t' || c == '\r';
+}
+
 // Reads exactly `digits` hex digits at text[pos]; -1 if they are not there.
-long hexField(const char *text, size_t length, size_t pos, int digits) {
+long long hexField(const char *text, size_t length, size_t pos, int digits) {
     if (pos + size_t(digits) > length)
         return -1;
-    long value = 0;
+    long long value = 0;
     for (int i = 0; i < digits; ++i) {
         const int d = hexDigitValue(text[pos + size_t(i)]);
         if (d < 0)
@@ -22,7 +27,8 @@ long hexField(const char *text, size_t length, size_t pos, int digits) {
 }
 
 struct HeaderLine {
-    long domain, bus, device, function;
+    long long domain, bus, device, function;
+    size_t length; // of the address
 };
 
 // "BB:DD.F" or "DDDD:BB:DD.F", then the end of the line or a blank.
@@ -45,7 +51,8 @@ bool parseHeaderLine(const char *text, size_t length, HeaderLine &h) {
     h.function = hexField(text, length, pos + 6, 1);
     if (h.function < 0)
         return false;
-    return pos + 7 == length || text[pos + 7] == ' ' || text[pos + 7] == '\t';
+    h.length = pos + 7;
+    return pos + 7 == length || isBlankChar(text[pos + 7]);
 }
 
 // A hex line starts with an offset of hex digits and a colon.
@@ -58,9 +65,14 @@ bool looksLikeHexLine(const char *text, size_t length) {
 
 bool isBlank(const char *text, size_t length) {
     for (size_t i = 0; i < length; ++i)
-        if (text[i] != ' ' && text[i] != '\t')
+        if (!isBlankChar(text[i]))
             return false;
     return true;
+}
+
+// The UTF-8 byte-order mark that some editors put at the start of a file.
+bool startsWithByteOrderMark(const char *text, size_t length) {
+    return length >= 3 && text[0] == '\xEF' && text[1] == '\xBB' && text[2] == '\xBF';
 }
 
 } // namespace
@@ -74,6 +86,13 @@ bool DumpParser::fail(int line, const char *format, ...) {
     return false;
 }
 
+int DumpParser::bytesPresent(int from, int to) const {
+    int count = 0;
+    for (int i = from; i < to; ++i)
+        count += have_[i / 8] >> (i % 8) & 1;
+    return count;
+}
+
 bool DumpParser::endFunction() {
     if (!inFunction_)
         return true;
@@ -83,15 +102,32 @@ bool DumpParser::endFunction() {
     int present = 0;
     while (present < DUMP_CONFIG_BYTES && (have_[present / 8] >> (present % 8) & 1))
         ++present;
-    if (present < DUMP_CONFIG_BYTES) {
-        int count = 0;
-        for (int i = 0; i < DUMP_CONFIG_BYTES; ++i)
-            count += have_[i / 8] >> (i % 8) & 1;
+    if (present < DUMP_CONFIG_BYTES)
         return fail(current_.line,
                     "%s has %d of the 256 bytes of configuration space; capture it with "
                     "lspci -xxx",
-                    name_, count);
+                    name_, bytesPresent(0, DUMP_CONFIG_BYTES));
+    // The extended space counts only when whole: a dump cut short or edited
+    // there still serves its first 256 bytes, as it always has, and a sink
+    // that keeps extended bytes is told why it gets none.
+    const int extended = bytesPresent(DUMP_CONFIG_BYTES, DUMP_MAX_OFFSET);
+    const bool whole = extended == DUMP_EXTENDED_BYTES && !extendedTwice_;
+    if (extended != 0 && !whole && extended_ != nullptr) {
+        char note[DUMP_MESSAGE_SIZE];
+        if (extendedTwice_)
+            snprintf(note, sizeof note,
+                     "%s has bytes of its extended configuration space twice; only its first 256 "
+                     "bytes are used",
+                     name_);
+        else
+            snprintf(note, sizeof note,
+                     "%s has %d of the 3840 bytes of extended configuration space (100h..fffh); "
+                     "only its first 256 bytes are used (capture it with lspci -xxxx)",
+                     name_, extended);
+        sink_.onIncomplete(current_.line, note);
     }
+    current_.size = uint16_t(whole ? DUMP_MAX_OFFSET : DUMP_CONFIG_BYTES);
+    current_.extended = whole ? extended_ : nullptr;
     ++functions_;
     char message[DUMP_MESSAGE_SIZE] = "";
     if (!sink_.onFunction(current_, message, sizeof message))
@@ -110,24 +146,29 @@ bool DumpParser::parseHexLine(const char *text, size_t length) {
     }
     ++pos;
     // Blanks at the end of the line are no byte; found once, not at every byte.
-    while (length > pos && (text[length - 1] == ' ' || text[length - 1] == '\t'))
+    while (length > pos && isBlankChar(text[length - 1]))
         --length;
     int count = 0;
     while (pos < length) {
-        if (text[pos] != ' ')
+        if (!isBlankChar(text[pos]))
             return fail(line_, "malformed hex line: bytes must be separated by blanks");
         ++pos;
         const long value = hexField(text, length, pos, 2);
-        if (value < 0 || (pos + 2 < length && text[pos + 2] != ' '))
+        if (value < 0 || (pos + 2 < length && !isBlankChar(text[pos + 2])))
             return fail(line_, "malformed hex line: \"%.*s\" is not a two-digit hex byte",
                         int(length - pos < 8 ? length - pos : 8), text + pos);
         const long at = offset + count;
         if (at >= DUMP_MAX_OFFSET)
             return fail(line_, "malformed hex line: bytes beyond offset %Xh", DUMP_MAX_OFFSET - 1);
-        if (at < DUMP_CONFIG_BYTES && !skipping_) {
-            if (have_[at / 8] >> (at % 8) & 1)
+        if (!skipping_) {
+            const bool twice = have_[at / 8] >> (at % 8) & 1;
+            if (twice && at < DUMP_CONFIG_BYTES)
                 return fail(line_, "byte %02lXh of %s appears twice", at, name_);
-            current_.bytes[at] = uint8_t(value);
+            extendedTwice_ = extendedTwice_ || twice;
+            if (at < DUMP_CONFIG_BYTES)
+                current_.bytes[at] = uint8_t(value);
+            else if (extended_ != nullptr)
+                extended_[at - DUMP_CONFIG_BYTES] = uint8_t(value);
             have_[at / 8] |= uint8_t(1u << (at % 8));
         }
         ++count;
@@ -140,6 +181,17 @@ bool DumpParser::parseHexLine(const char *text, size_t length) {
 
 bool DumpParser::feedLine(const char *text, size_t length, bool tooLong) {
     ++line_;
+    bytes_ += length + 1;
+    if (tooLong)
+        return fail(line_, "line longer than %d characters: no lspci dump has one",
+                    DUMP_LINE_LIMIT);
+    if (bytes_ > DUMP_SIZE_LIMIT)
+        return fail(line_, "the dump goes on past %u MiB, far more than any machine gives",
+                    unsigned(DUMP_SIZE_LIMIT >> 20));
+    if (line_ == 1 && startsWithByteOrderMark(text, length)) {
+        text += 3;
+        length -= 3;
+    }
     if (isBlank(text, length))
         return endFunction();
     HeaderLine h;
@@ -147,17 +199,20 @@ bool DumpParser::feedLine(const char *text, size_t length, bool tooLong) {
         if (!endFunction())
             return false;
         if (h.device > 0x1F || h.function > 7)
-            return fail(line_, "%.7s is no PCI address: device numbers run to 1f, functions to 7",
-                        text);
+            return fail(line_, "%.*s is no PCI address: device numbers run to 1f, functions to 7",
+                        int(h.length), text);
         inFunction_ = true;
         memset(&current_, 0, sizeof current_);
         memset(have_, 0, sizeof have_);
+        extendedTwice_ = false;
+        current_.domain = uint32_t(h.domain);
         current_.bus = uint8_t(h.bus);
         current_.slot = uint8_t(h.device | h.function << 5);
         current_.line = line_;
-        snprintf(name_, sizeof name_, "%04lx:%02lx:%02lx.%ld", h.domain, h.bus, h.device,
-                 h.function);
-        skipping_ = h.domain != 0;
+        snprintf(name_, sizeof name_, "%04x:%02x:%02x.%u", unsigned(h.domain), unsigned(h.bus),
+                 unsigned(h.device), unsigned(h.function));
+        skipping_ = h.domain != 0 && !sink_.takesAllDomains();
+        extended_ = skipping_ ? nullptr : sink_.extendedRoom();
         if (skipping_) {
             char note[DUMP_MESSAGE_SIZE];
             snprintf(note, sizeof note, "%s is outside PCI domain 0 and is left out", name_);
@@ -167,8 +222,6 @@ bool DumpParser::feedLine(const char *text, size_t length, bool tooLong) {
     }
     if (!looksLikeHexLine(text, length))
         return true; // names, capabilities, anything else lspci prints
-    if (tooLong)
-        return fail(line_, "malformed hex line: too long");
     if (!inFunction_)
         return fail(line_,
                     "hex line outside a function: a header line \"BB:DD.F ...\" must come first");

@@ -7,20 +7,25 @@
 #include "base/text_file.h"
 #include "base/texts.h"
 #include "naming/name_database.h"
+#include "report/deep_view.h"
 #include "report/dump_writer.h"
 #include "report/report.h"
 #include "scan/device_table.h"
+#include "scan/left_out.h"
 #include "term/ncurses_display.h"
 #include "ui/main_dialog.h"
 #include "ui/name_file.h"
 #include "win32/terminal.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -32,24 +37,53 @@ const char USAGE[] =
     "usage: lumivar [--from DUMP] [--names FILE]                      the dialog, in the terminal\n"
     "       lumivar [--from DUMP] [--names FILE] --report FILE|- [--device N]\n"
     "       lumivar [--from DUMP] --save-dump FILE|-\n"
+    "       lumivar [--from DUMP] [--names FILE] --details|--json [-s SLOT] [-d VENDOR:DEVICE]\n"
     "       lumivar --help | --version\n";
 
 const char HELP[] =
     "Lists the PCI functions of this machine and decodes each one's 256-byte\n"
     "configuration space. It never writes to a device.\n"
     "\n"
-    "Without --report or --save-dump it shows the dialog in this terminal; when\n"
-    "standard input or output is not a terminal, it writes the report of every\n"
-    "function to standard output instead.\n"
+    "Without --report, --save-dump, --details or --json it shows the dialog in\n"
+    "this terminal; when standard input or output is not a terminal, it writes\n"
+    "the report of every function to standard output instead.\n"
     "\n"
     "  --from DUMP       read functions from a dump (lspci -xxx output) instead of\n"
     "                    /sys/bus/pci/devices (which needs root for all 256 bytes)\n"
-    "  --names FILE      the name database; default ./pcidevs.txt\n"
+    "  --names FILE      the name database; default pcidevs.txt here, else beside\n"
+    "                    lumivar, else in ../share/lumivar/ from lumivar's folder\n"
     "  --report FILE|-   write the report of every function, or of device N\n"
     "  --device N        with --report: only device number N (1-based, scan order)\n"
-    "  --save-dump FILE|-  write the functions as a dump that lspci -F reads\n"
+    "  --save-dump FILE|-  write every function, all domains and buses, as a dump\n"
+    "                    that lspci -F reads\n"
+    "  --details         every function of every domain and bus, decoded past the\n"
+    "                    header: capabilities, bridge windows, 64-bit BARs, sizes\n"
+    "  --json            the same as JSON, one object per function (both to\n"
+    "                    standard output, in UTF-8)\n"
+    "  -s [[[DOMAIN]:]BUS:][DEV][.[FN]]  with --details or --json: only these\n"
+    "                    functions (hex; an empty part or * is any)\n"
+    "  -d [VENDOR]:[DEVICE]  with --details or --json: only these identifiers\n"
     "\n"
-    "Exit status: 0 done, 1 failed, 2 usage.\n";
+    "In the dialog F1 lists the keys; Esc, Exit and Ctrl-C end it.\n"
+    "\n"
+    "Exit status: 0 done (the dialog ended, however), 1 failed, 2 usage.\n";
+
+// The dialog's keys, for its F1 box.
+const char KEYS[] = "Left, Right      the previous, the next function\n"
+                    "Home, End        the first, the last function\n"
+                    "Tab, Shift-Tab   the next, the previous button\n"
+                    "Enter, Space     press the button with the focus\n"
+                    "Alt+D or d       Dump->: the report of this function\n"
+                    "Alt+R or r       PCI Report: the report of every function\n"
+                    "Esc, Alt+X or x  Exit\n"
+                    "Ctrl-C           Exit, from a prompt too\n"
+                    "F1 or ?          these keys\n"
+                    "The mouse presses buttons and arrows; the wheel scrolls a list.";
+
+// What the Open prompt is for when the dialog finds no name database.
+const char NAMES_PROMPT_NOTE[] =
+    "Where is the name database pcidevs.txt (vendor and device names)? It is not here, "
+    "beside lumivar or in ../share/lumivar. Esc goes on without names.";
 
 struct Options {
     const char *from = nullptr;
@@ -57,6 +91,11 @@ struct Options {
     const char *report = nullptr;
     const char *saveDump = nullptr;
     long device = 0; // 0: every function
+    bool details = false;
+    bool json = false;
+    const char *slot = nullptr; // -s
+    const char *ids = nullptr;  // -d
+    FunctionFilter filter;
 };
 
 bool parseDeviceNumber(const char *text, long &number) {
@@ -78,10 +117,16 @@ int parseOptions(int argc, char **argv, Options &o) {
             printf("%s\n", APP_TITLE);
             return EXIT_DONE;
         }
+        if (strcmp(arg, "--details") == 0 || strcmp(arg, "--json") == 0) {
+            (arg[2] == 'd' ? o.details : o.json) = true;
+            continue;
+        }
         const char **target = strcmp(arg, "--from") == 0        ? &o.from
                               : strcmp(arg, "--names") == 0     ? &o.names
                               : strcmp(arg, "--report") == 0    ? &o.report
                               : strcmp(arg, "--save-dump") == 0 ? &o.saveDump
+                              : strcmp(arg, "-s") == 0          ? &o.slot
+                              : strcmp(arg, "-d") == 0          ? &o.ids
                                                                 : nullptr;
         const bool isDevice = strcmp(arg, "--device") == 0;
         if (target == nullptr && !isDevice) {
@@ -111,6 +156,21 @@ int parseOptions(int argc, char **argv, Options &o) {
         fprintf(stderr, "lumivar: --device goes with --report\n%s", USAGE);
         return EXIT_USAGE;
     }
+    const int commands = (o.report != nullptr) + (o.saveDump != nullptr) + o.details + o.json;
+    if (commands > 1 && (o.details || o.json)) {
+        fprintf(stderr, "lumivar: --details and --json are commands of their own\n%s", USAGE);
+        return EXIT_USAGE;
+    }
+    if ((o.slot != nullptr || o.ids != nullptr) && !o.details && !o.json) {
+        fprintf(stderr, "lumivar: -s and -d go with --details or --json\n%s", USAGE);
+        return EXIT_USAGE;
+    }
+    char message[256];
+    if ((o.slot != nullptr && !parseSlotFilter(o.slot, o.filter, message, sizeof message)) ||
+        (o.ids != nullptr && !parseIdFilter(o.ids, o.filter, message, sizeof message))) {
+        fprintf(stderr, "lumivar: %s\n", message);
+        return EXIT_USAGE;
+    }
     return -1;
 }
 
@@ -127,9 +187,12 @@ class StderrFailures : public ReadFailureHandler {
     bool failed = false;
 };
 
-// An output file, or standard output for "-", in text mode.
+// An output file, or standard output for "-", in text mode. A terminal gets
+// control bytes (from names) as '?': it would act on them; a file keeps them.
 FILE *openOutput(const char *path) {
-    return strcmp(path, "-") == 0 ? wrapTextOutput(stdout) : openTextFile(path, "wt");
+    if (strcmp(path, "-") == 0)
+        return wrapTextOutput(stdout, isatty(STDOUT_FILENO) != 0);
+    return openTextFile(path, "wt");
 }
 
 // Closes an output and tells whether everything reached it.
@@ -148,22 +211,66 @@ int cannotWrite(const char *path) {
     return EXIT_FAILED;
 }
 
-// Names from --names, or from ./pcidevs.txt when it is there.
+int cannotOpenNames(const char *path) {
+    fprintf(stderr, "lumivar: cannot open name database '%s': %s\n", path, fileErrorText(errno));
+    return EXIT_FAILED;
+}
+
+// The name database when --names does not give one: pcidevs.txt in the
+// current folder, else beside the executable, else in ../share/lumivar/ from
+// the executable's folder (where an install puts it, wherever the install
+// was moved). Null when there is none.
+const char *foundNameDatabase() {
+    static char found[PATH_MAX];
+    if (access("pcidevs.txt", F_OK) == 0)
+        return "pcidevs.txt";
+    char self[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length <= 0)
+        return nullptr;
+    self[length] = '\0';
+    char *name = strrchr(self, '/');
+    if (name == nullptr)
+        return nullptr;
+    *name = '\0'; // the folder
+    for (const char *beside : {"/pcidevs.txt", "/../share/lumivar/pcidevs.txt"})
+        if (snprintf(found, sizeof found, "%s%s", self, beside) < int(sizeof found) &&
+            access(found, F_OK) == 0)
+            return found;
+    return nullptr;
+}
+
+// Names from --names, or from the name database found, if any. One that is
+// there but cannot be read is a failure.
 bool loadNames(const Options &o, DeviceTable &table) {
-    const char *path = o.names != nullptr ? o.names : "pcidevs.txt";
-    FILE *in = openTextFile(path, "rt");
-    if (in == nullptr) {
-        if (o.names != nullptr) {
-            fprintf(stderr, "lumivar: cannot open name database '%s': %s\n", path, strerror(errno));
-            return false;
-        }
-        fprintf(stderr, "lumivar: no ./pcidevs.txt here, so vendors and devices go unnamed "
-                        "(use --names FILE)\n");
+    const char *path = o.names != nullptr ? o.names : foundNameDatabase();
+    if (path == nullptr) {
+        fprintf(stderr, "lumivar: no pcidevs.txt here, beside lumivar or in ../share/lumivar, "
+                        "so vendors and devices go unnamed (use --names FILE)\n");
         return true;
     }
-    loadNameDatabaseFrom(in, table);
+    FILE *in = openTextFile(path, "rt");
+    if (in == nullptr) {
+        cannotOpenNames(path);
+        return false;
+    }
+    const NameLoadResult result = loadNameDatabaseFrom(in, table);
     fclose(in);
+    if (result.end != TextEnd::END) {
+        char text[SOURCE_ERROR_SIZE];
+        describeNameLoad(result, path, text, sizeof text);
+        fprintf(stderr, "lumivar: %s\n", text);
+        return false;
+    }
     return true;
+}
+
+// One line on stderr about the functions the source holds that the bounded
+// table leaves out, if any.
+void sayLeftOut(const std::vector<FunctionAddress> &held, const DeviceTable &table) {
+    const std::string leftOut = describeLeftOut(held, table);
+    if (!leftOut.empty())
+        fprintf(stderr, "lumivar: %s\n", leftOut.c_str());
 }
 
 ReportTime clockTime() {
@@ -191,28 +298,73 @@ int runReport(const char *path, long device, ConfigChannel &channel, const Devic
     return failures.failed ? EXIT_FAILED : EXIT_DONE;
 }
 
-int runSaveDump(const char *path, ConfigChannel &channel, const DeviceTable &table) {
+int runSaveDump(const char *path, ConfigChannel &channel) {
     FILE *out = openOutput(path);
     if (out == nullptr)
         return cannotWrite(path);
-    StderrFailures failures;
+    std::vector<FunctionAddress> unreadable;
     errno = 0;
-    saveDump(out, channel, table, failures);
+    saveDump(out, channel, unreadable);
     if (!closeOutput(out, path))
         return cannotWrite(path);
-    return failures.failed ? EXIT_FAILED : EXIT_DONE;
+    for (const FunctionAddress &at : unreadable) {
+        char name[16];
+        formatFunctionAddress(at, name, sizeof name);
+        fprintf(stderr, "lumivar: unable to obtain PCI information for %s; it is left out\n", name);
+    }
+    return unreadable.empty() ? EXIT_DONE : EXIT_FAILED;
+}
+
+// --details and --json: every function the source holds, to standard output.
+// The writers keep control characters out themselves, so the output is not
+// masked for a terminal, which would break UTF-8.
+int runDeepView(const Options &o, ConfigChannel &channel) {
+    const char *names = o.names != nullptr ? o.names : foundNameDatabase();
+    FILE *in = nullptr;
+    if (names == nullptr)
+        fprintf(stderr, "lumivar: no pcidevs.txt here, beside lumivar or in ../share/lumivar, "
+                        "so vendors and devices go unnamed (use --names FILE)\n");
+    else if ((in = openTextFile(names, "rt")) == nullptr)
+        return cannotOpenNames(names);
+    FILE *out = wrapTextOutput(stdout);
+    if (out == nullptr) {
+        if (in != nullptr)
+            fclose(in);
+        return cannotWrite("-");
+    }
+    std::vector<FunctionAddress> unreadable;
+    errno = 0;
+    const NameLoadResult load =
+        writeDeepView(out, channel, o.filter, in,
+                      o.json ? DeepViewFormat::Json : DeepViewFormat::Text, unreadable);
+    if (in != nullptr)
+        fclose(in);
+    if (!closeOutput(out, "-"))
+        return cannotWrite("-");
+    if (load.end != TextEnd::END) {
+        char text[SOURCE_ERROR_SIZE];
+        describeNameLoad(load, names, text, sizeof text);
+        fprintf(stderr, "lumivar: %s\n", text);
+        return EXIT_FAILED;
+    }
+    for (const FunctionAddress &at : unreadable) {
+        char name[16];
+        formatFunctionAddress(at, name, sizeof name);
+        fprintf(stderr, "lumivar: unable to obtain PCI information for %s; it is left out\n", name);
+    }
+    return unreadable.empty() ? EXIT_DONE : EXIT_FAILED;
 }
 
 // The Windows program's window, run by the same code through the Win32 layer:
-// it opens the channel, scans and loads the names itself, and ends with 0.
-int runDialog(ConfigSource *source, const char *names) {
+// it takes the open channel, scans and loads the names itself, and ends with 0.
+// What its table leaves out is said once the terminal is back.
+int runDialog(ConfigChannel &channel, const char *names) {
+    if (names == nullptr)
+        names = foundNameDatabase(); // else the dialog asks for it, as on Windows
     if (names != nullptr) {
         FILE *in = openTextFile(names, "rt");
-        if (in == nullptr) {
-            fprintf(stderr, "lumivar: cannot open name database '%s': %s\n", names,
-                    strerror(errno));
-            return EXIT_FAILED;
-        }
+        if (in == nullptr)
+            return cannotOpenNames(names);
         fclose(in);
         setNameDatabasePath(names);
     }
@@ -222,11 +374,16 @@ int runDialog(ConfigSource *source, const char *names) {
                 getenv("TERM") != nullptr ? getenv("TERM") : "");
         return EXIT_FAILED;
     }
-    appChannel.source = source;
+    std::vector<FunctionAddress> held;
+    listFunctions(channel, held);
+    appChannel = channel;
     attachTerminal(&display, NcursesDisplay::restoreTerminal);
+    setKeyHelp(KEYS);
+    setOpenPromptNote(NAMES_PROMPT_NOTE);
     const int status = runApplication(GetModuleHandleA(nullptr), SW_SHOWDEFAULT);
     detachTerminal();
     display.stop();
+    sayLeftOut(held, appTable);
     return status;
 }
 
@@ -242,41 +399,55 @@ int main(int argc, char **argv) {
     DumpSource dump(o.from != nullptr ? o.from : "");
     ConfigChannel channel;
     channel.source = o.from != nullptr ? static_cast<ConfigSource *>(&dump) : &sysfs;
-    // The dialog needs a terminal for its keys and its screen.
-    const bool dialog = o.report == nullptr && o.saveDump == nullptr;
-    const char *noTerminal = isatty(STDOUT_FILENO) == 0  ? "standard output"
-                             : isatty(STDIN_FILENO) == 0 ? "standard input"
-                                                         : nullptr;
-    const bool window = dialog && noTerminal == nullptr;
-    // A dump that cannot be read is said here; that this machine's functions
-    // cannot be read, the window says itself, as the Windows program does.
-    if ((!window || o.from != nullptr) && !openChannel(channel)) {
+    // The dialog needs a terminal for its keys and its screen, one that can
+    // place the cursor.
+    const bool deepView = o.details || o.json;
+    const bool dialog = o.report == nullptr && o.saveDump == nullptr && !deepView;
+    char noTerminal[160] = "";
+    if (isatty(STDOUT_FILENO) == 0)
+        snprintf(noTerminal, sizeof noTerminal, "standard output is not a terminal");
+    else if (isatty(STDIN_FILENO) == 0)
+        snprintf(noTerminal, sizeof noTerminal, "standard input is not a terminal");
+    else if (dialog && !NcursesDisplay::canAddressCursor())
+        snprintf(noTerminal, sizeof noTerminal, "this terminal (TERM=%s) cannot place the cursor",
+                 getenv("TERM") != nullptr ? getenv("TERM") : "");
+    const bool window = dialog && noTerminal[0] == '\0';
+    // The source is opened once, here, also for the window, which takes it
+    // open: a pipe can be read only once, and a cause (a malformed dump, sysfs
+    // without root) is said on stderr before any window.
+    if (!openChannel(channel)) {
         fprintf(stderr, "lumivar: %s\n", channel.error);
         return EXIT_FAILED;
     }
-    for (const std::string &note : dump.notes())
-        fprintf(stderr, "lumivar: %s\n", note.c_str());
-    if (window) {
+    if (window)
+        return runDialog(channel, o.names);
+    if (deepView) {
+        for (const std::string &note : dump.extendedNotes())
+            fprintf(stderr, "lumivar: %s\n", note.c_str());
+        const int status = runDeepView(o, channel);
         closeChannel(channel);
-        return runDialog(channel.source, o.names);
+        return status;
     }
     if (dialog)
         fprintf(stderr,
-                "lumivar: %s is not a terminal, so the report of every function goes to "
-                "standard output instead of the dialog\n",
+                "lumivar: %s, so the report of every function goes to standard output instead "
+                "of the dialog\n",
                 noTerminal);
-
-    static DeviceTable table;
-    resetDeviceTable(table);
-    scanDevices(channel, table);
 
     int status = EXIT_DONE;
     if (o.saveDump != nullptr) {
-        status = runSaveDump(o.saveDump, channel, table);
-    } else if (!loadNames(o, table)) {
-        status = EXIT_FAILED;
+        status = runSaveDump(o.saveDump, channel);
     } else {
-        status = runReport(o.report != nullptr ? o.report : "-", o.device, channel, table);
+        static DeviceTable table;
+        resetDeviceTable(table);
+        scanDevices(channel, table);
+        std::vector<FunctionAddress> held;
+        listFunctions(channel, held);
+        sayLeftOut(held, table);
+        if (!loadNames(o, table))
+            status = EXIT_FAILED;
+        else
+            status = runReport(o.report != nullptr ? o.report : "-", o.device, channel, table);
     }
     closeChannel(channel);
     return status;

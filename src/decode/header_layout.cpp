@@ -1,5 +1,8 @@
 #include "decode/header_layout.h"
 
+#include "decode/capability_walk.h"
+#include "decode/pci_capabilities.h"
+
 namespace {
 
 constexpr uint16_t HEADER_TYPE_OFFSET = 0x0E;
@@ -151,4 +154,22 @@ CardBusHeader decodeCardBus(ConfigSpace space) {
         c.io[i] = window(ioBase & ~3u & mask, (ioLimit | 3u) & mask, io);
     }
     return c;
+}
+
+bool decodeSubsystem(ConfigSpace space, uint16_t &vendorId, uint16_t &subsystemId) {
+    uint16_t at = 0;
+    switch (headerLayout(space.u8(0x0E))) {
+    case HeaderLayout::Device: at = 0x2C; break;
+    case HeaderLayout::CardBus: at = 0x40; break;
+    case HeaderLayout::Bridge: {
+        const uint16_t cap =
+            findCapability(space, CapabilitySpace::Pci, pci_capability::BRIDGE_SUBSYSTEM);
+        at = cap != 0 ? uint16_t(cap + 4) : 0;
+        break;
+    }
+    default: break;
+    }
+    vendorId = at != 0 ? space.u16(at) : 0;
+    subsystemId = at != 0 ? space.u16(at + 2u) : 0;
+    return at != 0;
 }

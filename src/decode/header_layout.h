@@ -96,3 +96,8 @@ struct CardBusHeader {
 };
 
 CardBusHeader decodeCardBus(ConfigSpace space);
+
+// The subsystem identifiers where the layout keeps them: 2Ch/2Eh for a
+// device, 40h/42h for a CardBus bridge, and for a PCI-to-PCI bridge those of
+// its Subsystem capability (id 0Dh, +4/+6). False where there are none.
+bool decodeSubsystem(ConfigSpace space, uint16_t &vendorId, uint16_t &subsystemId);

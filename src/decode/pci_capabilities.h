@@ -12,6 +12,7 @@ namespace pci_capability {
 constexpr uint8_t POWER_MANAGEMENT = 0x01;
 constexpr uint8_t MSI = 0x05;
 constexpr uint8_t VENDOR_SPECIFIC = 0x09;
+constexpr uint8_t BRIDGE_SUBSYSTEM = 0x0D; // +4 subsystem vendor id, +6 subsystem id
 constexpr uint8_t PCI_EXPRESS = 0x10;
 constexpr uint8_t MSI_X = 0x11;
 } // namespace pci_capability

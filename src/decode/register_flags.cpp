@@ -8,6 +8,38 @@ constexpr uint32_t b(unsigned n) {
     return 1u << n;
 }
 
+const FlagName COMMAND[] = {
+    {b(0), "I/O Space"},
+    {b(1), "Memory Space"},
+    {b(2), "Bus Master"},
+    {b(3), "Special Cycles"},
+    {b(4), "Memory Write and Invalidate"},
+    {b(5), "VGA Palette Snoop"},
+    {b(6), "Parity Error Response"},
+    {b(7), "Stepping"},
+    {b(8), "SERR# Enable"},
+    {b(9), "Fast Back-to-Back Enable"},
+    {b(10), "Interrupt Disable"},
+};
+
+// Bits 9..10 are the DEVSEL timing, a field of its own.
+const FlagName STATUS[] = {
+    {b(0), "Immediate Readiness"},       {b(3), "Interrupt Status"},
+    {b(4), "Capabilities List"},         {b(5), "66 MHz Capable"},
+    {b(7), "Fast Back-to-Back Capable"}, {b(8), "Master Data Parity Error"},
+    {b(11), "Signaled Target Abort"},    {b(12), "Received Target Abort"},
+    {b(13), "Received Master Abort"},    {b(14), "Signaled System Error"},
+    {b(15), "Detected Parity Error"},
+};
+
+// A bridge's secondary status: bit 14 is an error received, not signaled.
+const FlagName SECONDARY_STATUS[] = {
+    {b(5), "66 MHz Capable"},           {b(7), "Fast Back-to-Back Capable"},
+    {b(8), "Master Data Parity Error"}, {b(11), "Signaled Target Abort"},
+    {b(12), "Received Target Abort"},   {b(13), "Received Master Abort"},
+    {b(14), "Received System Error"},   {b(15), "Detected Parity Error"},
+};
+
 const FlagName BRIDGE_CONTROL[] = {
     {b(0), "Parity Error Response"},
     {b(1), "SERR# Enable"},
@@ -166,6 +198,9 @@ const FlagName L1SS_CONTROL[] = {
 
 } // namespace
 
+const FlagTable COMMAND_FLAGS = {COMMAND, std::size(COMMAND)};
+const FlagTable STATUS_FLAGS = {STATUS, std::size(STATUS)};
+const FlagTable SECONDARY_STATUS_FLAGS = {SECONDARY_STATUS, std::size(SECONDARY_STATUS)};
 const FlagTable BRIDGE_CONTROL_FLAGS = {BRIDGE_CONTROL, std::size(BRIDGE_CONTROL)};
 const FlagTable CARDBUS_CONTROL_FLAGS = {CARDBUS_CONTROL, std::size(CARDBUS_CONTROL)};
 const FlagTable PCIE_DEVICE_CONTROL_FLAGS = {PCIE_DEVICE_CONTROL, std::size(PCIE_DEVICE_CONTROL)};

@@ -19,6 +19,9 @@ struct FlagTable {
     const FlagName *end() const { return flags + count; }
 };
 
+extern const FlagTable COMMAND_FLAGS;              // 04h
+extern const FlagTable STATUS_FLAGS;               // 06h, DEVSEL timing (bits 9..10) aside
+extern const FlagTable SECONDARY_STATUS_FLAGS;     // type-1 header 1Eh, type-2 header 16h
 extern const FlagTable BRIDGE_CONTROL_FLAGS;       // type-1 header, 3Eh
 extern const FlagTable CARDBUS_CONTROL_FLAGS;      // type-2 header, 3Eh
 extern const FlagTable PCIE_DEVICE_CONTROL_FLAGS;  // PCI Express +8

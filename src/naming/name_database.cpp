@@ -1,28 +1,13 @@
 #include "naming/name_database.h"
 
+#include "base/short_path.h"
+#include "naming/name_lines.h"
+
 #include <cstring>
 
 namespace {
 
-constexpr int LINE_SIZE = 256;
 constexpr int NAME_CHARS = NAME_SIZE - 1;
-
-struct TagInfo {
-    int kind;  // NameKind the line names
-    int level; // depth the line sets; also the number of ancestors it checks
-};
-
-// Only these five upper-case tags make record lines; anything else is a comment.
-bool tagInfo(char tag, TagInfo &info) {
-    switch (tag) {
-    case 'V': info = {NAME_VENDOR, 0}; return true;
-    case 'D': info = {NAME_DEVICE, 1}; return true;
-    case 'O': info = {NAME_SUBSYSTEM_VENDOR, 2}; return true;
-    case 'R': info = {NAME_REVISION, 2}; return true;
-    case 'S': info = {NAME_SUBSYSTEM, 3}; return true;
-    default: return false;
-    }
-}
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t';
@@ -32,13 +17,7 @@ bool isLineEnd(char c) {
     return c == '\0' || c == '\n';
 }
 
-// The most recent considered line of each kind, if it named a function.
-struct LastMatched {
-    uint32_t number[NAME_KINDS];
-    bool valid[NAME_KINDS];
-};
-
-bool namesRecord(const FunctionNames &r, const TagInfo &tag, uint32_t number,
+bool namesRecord(const FunctionNames &r, const NameTag &tag, uint32_t number,
                  const LastMatched &last) {
     for (int j = 0; j < tag.level; ++j)
         if (!last.valid[j] || r.ids[j] != last.number[j])
@@ -76,58 +55,77 @@ void clearIfEqual(const char *reference, char (&field)[NAME_SIZE]) {
 } // namespace
 
 uint32_t parseNumber(unsigned base, const char *text) {
-    const uint32_t radix = base & 0xFFu;
-    uint32_t value = 0;
-    for (const unsigned char *p = reinterpret_cast<const unsigned char *>(text);; ++p) {
-        uint32_t digit;
-        if (*p >= '0' && *p <= '9')
-            digit = *p - 48u;
-        else if (*p >= 'A' && *p <= 'Z')
-            digit = *p - 55u;
-        else if (*p >= 'a' && *p <= 'z')
-            digit = *p - 87u;
-        else
-            return value;
-        value = value * radix + digit;
-    }
+    return parseNumberUntil(base, text, nullptr);
 }
 
-void loadNameDatabaseFrom(FILE *stream, FunctionNames *const *functions, int count) {
-    int depth = 0;
-    LastMatched last{};
-    char line[LINE_SIZE];
-    while (fgets(line, sizeof line, stream) != nullptr) {
-        TagInfo tag;
-        if (!tagInfo(line[0], tag))
+void enterNameLine(const NameTag &tag, NameLoadState &state) {
+    state.depth = tag.level;
+    state.last.valid[tag.kind] = false;
+}
+
+void considerNameLine(const char *line, NameLoadState &state, FunctionNames *const *functions,
+                      int count) {
+    NameTag tag;
+    // V at any depth; D needs a named vendor; O and R a named device; S a named O or R.
+    if (!nameTagOf(line[0], tag) || state.depth < tag.level)
+        return;
+    enterNameLine(tag, state);
+    const char *token = line + 1;
+    while (isBlank(*token))
+        ++token;
+    const uint32_t number = parseNumber(16, token);
+    LastMatched &last = state.last;
+    const char *name = nullptr;
+    size_t length = 0;
+    for (int i = 0; i < count; ++i) {
+        FunctionNames &r = *functions[i];
+        if (!namesRecord(r, tag, number, last))
             continue;
-        // V at any depth; D needs a named vendor; O and R a named device; S a named O or R.
-        if (depth < tag.level)
-            continue;
-        depth = tag.level;
-        const char *token = line + 1;
-        while (isBlank(*token))
-            ++token;
-        const uint32_t number = parseNumber(16, token);
-        last.valid[tag.kind] = false;
-        const char *name = nullptr;
-        size_t length = 0;
-        for (int i = 0; i < count; ++i) {
-            FunctionNames &r = *functions[i];
-            if (!namesRecord(r, tag, number, last))
-                continue;
-            if (name == nullptr) {
-                locateName(token, &name, &length);
-                last.number[tag.kind] = number;
-                last.valid[tag.kind] = true;
-            }
-            storeName(r.names[tag.kind], name, length);
+        if (name == nullptr) {
+            locateName(token, &name, &length);
+            last.number[tag.kind] = number;
+            last.valid[tag.kind] = true;
         }
-        if (name != nullptr)
-            depth = tag.level + 1;
+        storeName(r.names[tag.kind], name, length);
     }
+    if (name != nullptr)
+        state.depth = tag.level + 1;
+}
+
+void clearRepeatedNames(FunctionNames *const *functions, int count) {
     for (int i = 0; i < count; ++i) {
         FunctionNames &r = *functions[i];
         clearIfEqual(r.names[NAME_SUBSYSTEM_VENDOR], r.names[NAME_SUBSYSTEM]);
         clearIfEqual(r.names[NAME_DEVICE], r.names[NAME_SUBSYSTEM_VENDOR]);
+    }
+}
+
+NameLoadResult loadNameDatabaseFrom(FILE *stream, FunctionNames *const *functions, int count) {
+    NameLoadState state;
+    char line[NAME_LINE_SIZE];
+    TextReader reader(stream, NAME_LINE_LIMIT, NAME_FILE_LIMIT);
+    while (reader.readLine(line, sizeof line))
+        considerNameLine(line, state, functions, count);
+    clearRepeatedNames(functions, count);
+    return {reader.end(), reader.lineNumber(), reader.error()};
+}
+
+void describeNameLoad(const NameLoadResult &result, const char *path, char *text, size_t size) {
+    char buffer[MESSAGE_PATH_SIZE];
+    const char *shown = shortPath(path, buffer, sizeof buffer);
+    switch (result.end) {
+    case TextEnd::READ_ERROR:
+        snprintf(text, size, "%s:%ld: cannot read name database: %s", shown, result.line,
+                 fileErrorText(result.error));
+        break;
+    case TextEnd::LINE_TOO_LONG:
+        snprintf(text, size, "%s:%ld: line longer than %zu characters: not a name database", shown,
+                 result.line, NAME_LINE_LIMIT);
+        break;
+    case TextEnd::TOO_LARGE:
+        snprintf(text, size, "%s: larger than %llu MiB: not a name database", shown,
+                 NAME_FILE_LIMIT >> 20);
+        break;
+    default: snprintf(text, size, "%s: read to its end", shown); break;
     }
 }

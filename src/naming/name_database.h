@@ -3,10 +3,18 @@
 // One pass names the stored functions; branches that name none are skipped.
 #pragma once
 
+#include "base/text_file.h"
+
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
 constexpr int NAME_SIZE = 80; // 79 characters and a NUL
+
+// Far beyond any real database (pcidevs.txt has lines of about 100 characters
+// and some 2 MB), so that endless input ends.
+constexpr size_t NAME_LINE_LIMIT = 1024;
+constexpr unsigned long long NAME_FILE_LIMIT = 64ull << 20;
 
 enum NameKind {
     NAME_VENDOR = 0,
@@ -27,5 +35,32 @@ struct FunctionNames {
 // 8 bits of base, wrapping modulo 2^32; stops at the first other character.
 uint32_t parseNumber(unsigned base, const char *text);
 
-// Names count functions from an open text stream (read to its end).
-void loadNameDatabaseFrom(FILE *stream, FunctionNames *const *functions, int count);
+// How a load ended: TextEnd::END when the whole file was read; otherwise the
+// names of the lines before the stop are kept.
+struct NameLoadResult {
+    TextEnd end;
+    long line; // where reading stopped
+    int error; // errno of a read error
+};
+
+// Names count functions from an open stream (read to its end by the text
+// rules, within NAME_LINE_LIMIT and NAME_FILE_LIMIT), line by line. The
+// reference for loadNameDatabaseBlock.
+NameLoadResult loadNameDatabaseFrom(FILE *stream, FunctionNames *const *functions, int count);
+
+// The same names from the raw bytes of a whole database file, in a fraction
+// of the time: lines that cannot be considered at the current depth are
+// passed over without being read. Returns false, with every name as it was,
+// where the text rules would change what the line reader sees (a byte 1Ah, a
+// CR not directly before a LF, a line longer than the reader takes at once)
+// or the file is beyond NAME_FILE_LIMIT; the caller then reads the file
+// through loadNameDatabaseFrom. Loaded, lines holds what the line reader's
+// NameLoadResult would: the line feeds and one more.
+bool loadNameDatabaseBlock(const char *bytes, size_t size, FunctionNames *const *functions,
+                           int count, long &lines);
+// The same over a mapped file, whose pages are let go as the reader passes.
+bool loadNameDatabaseBlock(FileBlock &block, FunctionNames *const *functions, int count,
+                           long &lines);
+
+// "PATH:LINE: cause" for a load that did not reach the end.
+void describeNameLoad(const NameLoadResult &result, const char *path, char *text, size_t size);

@@ -4,9 +4,12 @@
 
 #include <initializer_list>
 
-void writeDumpFunction(FILE *out, const DeviceRecord &r, const uint8_t *bytes) {
+void writeDumpFunction(FILE *out, const FunctionAddress &at, const DeviceRecord &r,
+                       const uint8_t *bytes) {
+    char name[16];
+    formatFunctionAddress(at, name, sizeof name);
     // The header line carries whatever names are known, as lspci does.
-    fprintf(out, "%02x:%02x.%u %s:", unsigned(r.bus), slotDevice(r.slot), slotFunction(r.slot),
+    fprintf(out, "%s %s:", at.domain == 0 ? name + 5 : name,
             r.className[0] != '\0' ? r.className : "Unclassified device");
     for (int kind : {NAME_VENDOR, NAME_DEVICE})
         if (r.names[kind][0] != '\0')
@@ -21,15 +24,18 @@ void writeDumpFunction(FILE *out, const DeviceRecord &r, const uint8_t *bytes) {
     fputc('\n', out);
 }
 
-void saveDump(FILE *out, ConfigChannel &channel, const DeviceTable &table,
-              ReadFailureHandler &failures) {
-    for (int i = 0; i < table.count; ++i) {
-        const DeviceRecord &r = table.records[i];
+void saveDump(FILE *out, ConfigChannel &channel, std::vector<FunctionAddress> &unreadable) {
+    std::vector<FunctionAddress> held;
+    listFunctions(channel, held);
+    unreadable.clear();
+    for (const FunctionAddress &at : held) {
         ConfigHeader header;
-        if (!readConfig(channel, r.bus, r.slot, &header)) {
-            failures.readFailed(r);
+        if (!readFunction(channel, at, &header)) {
+            unreadable.push_back(at);
             continue;
         }
-        writeDumpFunction(out, r, header.bytes());
+        DeviceRecord record{};
+        fillDeviceRecord(record, at.bus, makeSlot(at.device, at.function), header);
+        writeDumpFunction(out, at, record, header.bytes());
     }
 }

@@ -1,5 +1,6 @@
 // The writer of saved dumps, in the text format that lspci -xxx prints and
-// lspci -F and our own dump reader read back.
+// lspci -F and our own dump reader read back. A saved dump is a capture, not
+// a view: it holds every function of the source, past the scan's bounds.
 #pragma once
 
 #include "access/config_channel.h"
@@ -7,11 +8,13 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
-// Writes every function of the table that can be read: "BB:DD.F names",
-// 16 lines of 16 bytes, a blank line.
-void saveDump(FILE *out, ConfigChannel &channel, const DeviceTable &table,
-              ReadFailureHandler &failures);
+// Writes every function that the channel's source holds, all domains and all
+// buses, in address order; those that cannot be read go to unreadable.
+void saveDump(FILE *out, ConfigChannel &channel, std::vector<FunctionAddress> &unreadable);
 
-// One function's block of the dump.
-void writeDumpFunction(FILE *out, const DeviceRecord &record, const uint8_t *bytes);
+// One function's block: "BB:DD.F class: names" ("DDDD:BB:DD.F" outside
+// domain 0), 16 lines of 16 bytes, a blank line.
+void writeDumpFunction(FILE *out, const FunctionAddress &at, const DeviceRecord &record,
+                       const uint8_t *bytes);

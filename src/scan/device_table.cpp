@@ -14,7 +14,7 @@ void resetDeviceTable(DeviceTable &table) {
     table.current = 1;
 }
 
-static void fillRecord(DeviceRecord &r, unsigned bus, unsigned slot, const ConfigHeader &h) {
+void fillDeviceRecord(DeviceRecord &r, unsigned bus, unsigned slot, const ConfigHeader &h) {
     r.bus = uint8_t(bus);
     r.slot = uint8_t(slot);
     lookupClassNames(h.classCode(), &r.className, &r.subClassName, &r.progIfName);
@@ -32,22 +32,30 @@ void scanDevices(ConfigChannel &channel, DeviceTable &table) {
     // function-major: every function 0, then every function 1, and so on.
     for (unsigned bus = 0; bus < SCAN_BUSES; ++bus) {
         for (unsigned slot = 0; slot < SCAN_SLOTS; ++slot) {
-            ConfigHeader header;
-            if (!readConfig(channel, bus, slot, &header))
+            // Only the identifiers and the class code are kept: the views read
+            // the function afresh, so the scan asks for no more than those words.
+            ConfigHeader header{};
+            if (!readScanWords(channel, bus, slot, &header))
                 continue;
             if (table.count >= MAX_DEVICES)
                 continue;
-            fillRecord(table.records[table.count], bus, slot, header);
+            fillDeviceRecord(table.records[table.count], bus, slot, header);
             ++table.count;
         }
     }
 }
 
-void loadNameDatabaseFrom(FILE *stream, DeviceTable &table) {
+NameLoadResult loadNameDatabaseFrom(FILE *stream, DeviceTable &table) {
     FunctionNames *functions[MAX_DEVICES];
     for (int i = 0; i < table.count; ++i)
         functions[i] = &table.records[i];
-    loadNameDatabaseFrom(stream, functions, table.count);
+    // The file in one block, where it can be mapped and the text rules
+    // change nothing in it; else line by line.
+    FileBlock block(stream);
+    long lines = 0;
+    if (block.mapped() && loadNameDatabaseBlock(block, functions, table.count, lines))
+        return {TextEnd::END, lines, 0};
+    return loadNameDatabaseFrom(stream, functions, table.count);
 }
 
 void formatReadFailure(const DeviceRecord &record, char *text, int size) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "access/config_channel.h"
+#include "header/config_header.h"
 #include "naming/name_database.h"
 
 #include <cstdint>
@@ -30,11 +31,15 @@ struct DeviceTable {
 // Empties the table: no records, device 1 current.
 void resetDeviceTable(DeviceTable &table);
 
+// The record of the function at bus/slot as the scan stores it: identifiers,
+// class names, "Unknown" as vendor name and the other names empty.
+void fillDeviceRecord(DeviceRecord &record, unsigned bus, unsigned slot, const ConfigHeader &h);
+
 // Reads all 16 x 256 bus/slot pairs and stores the first 32 that answer.
 void scanDevices(ConfigChannel &channel, DeviceTable &table);
 
 // Names the table's records from an open name-database stream.
-void loadNameDatabaseFrom(FILE *stream, DeviceTable &table);
+NameLoadResult loadNameDatabaseFrom(FILE *stream, DeviceTable &table);
 
 // Told about each function that cannot be read while a view walks the table.
 class ReadFailureHandler {

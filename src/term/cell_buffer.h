@@ -2,7 +2,11 @@
 // already shows, so that a repaint sends only the cells that changed.
 #pragma once
 
+#include "base/code_page.h"
+
+#include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 class Display;
@@ -33,6 +37,9 @@ struct Cell {
     bool operator==(const Cell &other) const = default;
 };
 
+// The cell right of a wide character (CJK), which the character covers.
+constexpr char32_t RIGHT_HALF = U'\0';
+
 struct CellRect {
     int row = 0;
     int col = 0;
@@ -48,6 +55,14 @@ struct CellRect {
 // for a control character, U+FFFD for a byte that the code page leaves undefined.
 char32_t unicodeFromAnsi(unsigned char byte);
 
+// The next character of UTF-8 text at text[at], moving at past it; for a byte
+// that does not begin a valid sequence, U+FFFD and one byte.
+char32_t nextUtf8(const char *text, size_t &at);
+// Whether text is valid UTF-8 with at least one character beyond ASCII.
+bool isUtf8Beyond7Bit(const char *text);
+// The cells a character takes on a terminal: 2 for the wide ones, else 1.
+int cellWidth(char32_t ch);
+
 class CellBuffer {
   public:
     // A new size; everything is repainted on the next flush.
@@ -60,6 +75,9 @@ class CellBuffer {
     void fill(const CellRect &rect, char32_t ch, Role role);
     // Code page 1252 text from col on, at most maxCols cells; returns the cells used.
     int text(int row, int col, const char *ansi, int maxCols, Role role);
+    // The same for UTF-8 text (a path as the user typed it); a wide
+    // character that would not fit whole is left out.
+    int textUtf8(int row, int col, const char *utf8, int maxCols, Role role);
     const Cell &at(int row, int col) const;
 
     // Everything counts as changed: the display may have lost what it showed.

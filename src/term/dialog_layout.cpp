@@ -18,52 +18,62 @@ struct Band {
     int row = 0;
 };
 
+// Finest first: the grids tried across and down.
+constexpr int COLUMN_STEPS[] = {2, 3, 4};
+constexpr int ROW_STEPS[] = {4, 8};
+
 bool sharesColumns(const Band &a, const Band &b) {
     return a.col < b.colEnd && b.col < a.colEnd;
 }
 
-int columnOf(int x) {
-    return x / DLU_PER_COLUMN;
+int columnOf(int x, Grid grid) {
+    return x / grid.dluPerColumn;
 }
 
-int columnEnd(int x, int cx) {
-    return std::max(columnOf(x) + 1, (x + cx) / DLU_PER_COLUMN);
+int columnEnd(int x, int cx, Grid grid) {
+    return std::max(columnOf(x, grid) + 1, (x + cx) / grid.dluPerColumn);
 }
 
 // The row that holds dialog unit y: counted from the nearest band above.
-int rowAt(const std::vector<Band> &bands, int y) {
+int rowAt(const std::vector<Band> &bands, int y, Grid grid) {
     const Band *nearest = nullptr;
     for (const Band &b : bands)
         if (b.y <= y &&
             (nearest == nullptr || b.y > nearest->y || (b.y == nearest->y && b.row > nearest->row)))
             nearest = &b;
     if (nearest == nullptr)
-        return y / DLU_PER_ROW;
-    return nearest->row + (y - nearest->y) / DLU_PER_ROW;
+        return y / grid.dluPerRow;
+    return nearest->row + (y - nearest->y) / grid.dluPerRow;
 }
 
 } // namespace
 
-int listBoxLines(int cy) {
-    return std::max(1, (cy - 2) / DLU_PER_ROW);
+int listBoxLines(int cy, Grid grid) {
+    return std::max(1, (cy - 2) / grid.dluPerRow);
 }
 
-CellRect layoutDialog(const LayoutItem *items, int count, int width, int height, CellRect *cells) {
+CellRect layoutDialog(const LayoutItem *items, int count, int width, int height, Grid grid,
+                      CellRect *cells) {
     // Band indices per item: first and second (-1 when none).
     std::vector<Band> bands;
     std::vector<int> first(size_t(count), -1), second(size_t(count), -1);
     for (int i = 0; i < count; ++i) {
         const LayoutItem &it = items[i];
-        const int col = columnOf(it.x), colEnd = columnEnd(it.x, it.cx);
+        const int col = columnOf(it.x, grid), colEnd = columnEnd(it.x, it.cx, grid);
         switch (it.shape) {
         case LayoutShape::Box:
             first[size_t(i)] = int(bands.size());
-            bands.push_back({it.y, it.y + it.cy, col, colEnd, std::max(1, it.cy / DLU_PER_ROW)});
+            bands.push_back({it.y, it.y + it.cy, col, colEnd, std::max(1, it.cy / grid.dluPerRow)});
+            break;
+        case LayoutShape::Text: // text keeps to its lines on a finer grid too
+            first[size_t(i)] = int(bands.size());
+            bands.push_back({it.y, it.y + it.cy, col, colEnd,
+                             std::max(1, std::min(it.cy / grid.dluPerRow, it.cy / TEXT_LINE_DLU))});
             break;
         case LayoutShape::List: {
-            const int lines = listBoxLines(it.cy);
+            const int lines = listBoxLines(it.cy, grid);
             first[size_t(i)] = int(bands.size());
-            bands.push_back({it.y, it.y + 2 + lines * DLU_PER_ROW, col, colEnd, lines});
+            bands.push_back({it.y, it.y + 2 + lines * grid.dluPerRow, col, colEnd, lines});
             break;
         }
         case LayoutShape::Frame:
@@ -88,7 +98,7 @@ CellRect layoutDialog(const LayoutItem *items, int count, int width, int height,
                      [&](size_t a, size_t b) { return bands[a].y < bands[b].y; });
     for (size_t k = 0; k < order.size(); ++k) {
         Band &b = bands[order[k]];
-        int row = b.y / DLU_PER_ROW;
+        int row = b.y / grid.dluPerRow;
         for (size_t j = 0; j < k; ++j) {
             const Band &a = bands[order[j]];
             if (a.bottom <= b.y && sharesColumns(a, b))
@@ -103,11 +113,11 @@ CellRect layoutDialog(const LayoutItem *items, int count, int width, int height,
     for (int i = 0; i < count; ++i) {
         const LayoutItem &it = items[i];
         CellRect &c = cells[i];
-        c.col = columnOf(it.x);
-        c.cols = columnEnd(it.x, it.cx) - c.col;
+        c.col = columnOf(it.x, grid);
+        c.cols = columnEnd(it.x, it.cx, grid) - c.col;
         if (first[size_t(i)] < 0) { // vertical line
-            c.row = rowAt(bands, it.y);
-            c.rows = std::max(1, rowAt(bands, it.y + it.cy - 1) - c.row + 1);
+            c.row = rowAt(bands, it.y, grid);
+            c.rows = std::max(1, rowAt(bands, it.y + it.cy - 1, grid) - c.row + 1);
             c.cols = 1;
         } else {
             const Band &top = bands[size_t(first[size_t(i)])];
@@ -118,6 +128,22 @@ CellRect layoutDialog(const LayoutItem *items, int count, int width, int height,
         rows = std::max(rows, c.row + c.rows);
     }
     if (rows == 0)
-        rows = std::max(1, (height + DLU_PER_ROW - 1) / DLU_PER_ROW);
-    return CellRect{0, 0, rows, (width + DLU_PER_COLUMN - 1) / DLU_PER_COLUMN};
+        rows = std::max(1, (height + grid.dluPerRow - 1) / grid.dluPerRow);
+    return CellRect{0, 0, rows, (width + grid.dluPerColumn - 1) / grid.dluPerColumn};
+}
+
+Grid chooseGrid(const LayoutItem *items, int count, int width, int height, int rows, int cols) {
+    Grid grid = COARSEST_GRID;
+    for (int across : COLUMN_STEPS)
+        if ((width + across - 1) / across <= cols) {
+            grid.dluPerColumn = across;
+            break;
+        }
+    std::vector<CellRect> cells(size_t(count > 0 ? count : 0));
+    for (int down : ROW_STEPS) {
+        const Grid candidate{grid.dluPerColumn, down};
+        if (layoutDialog(items, count, width, height, candidate, cells.data()).rows <= rows)
+            return candidate;
+    }
+    return grid;
 }

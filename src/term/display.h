@@ -10,8 +10,9 @@ struct InputEvent {
     enum class Type : uint8_t {
         Key,
         Mouse,
-        Resize, // the terminal has a new size(); everything is repainted
-        Closed, // no more input will come: the terminal has gone
+        Resize,    // the terminal has a new size(); everything is repainted
+        Closed,    // no more input will come: the terminal has gone
+        Interrupt, // Ctrl-C: the user wants out
     };
     enum class Button : uint8_t { Left, WheelUp, WheelDown };
 
@@ -21,6 +22,7 @@ struct InputEvent {
     // Enter, Tab, Esc, Backspace and Space carry both.
     unsigned key = 0;
     unsigned char character = 0;
+    char32_t text = 0; // the character typed as Unicode, for text that is kept as typed
     bool shift = false;
     bool alt = false;
     // Mouse: where, in screen cells.
@@ -32,6 +34,7 @@ struct InputEvent {
 struct TerminalSize {
     int rows = 0;
     int cols = 0;
+    bool operator==(const TerminalSize &other) const = default;
 };
 
 class Display {

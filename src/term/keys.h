@@ -17,4 +17,5 @@
 #define VK_RIGHT 0x27
 #define VK_DOWN 0x28
 #define VK_DELETE 0x2E
+#define VK_F1 0x70
 #endif

@@ -99,7 +99,7 @@ class MessageView : public ModalBox {
         const CellRect box = centred(area, int(lines.size()) + 6, inner + 6);
         drawBox(buffer, box, caption_.c_str(), Role::BoxFace);
         for (size_t i = 0; i < lines.size(); ++i)
-            buffer.text(box.row + 2 + int(i), box.col + 3, lines[i].c_str(), inner, Role::BoxFace);
+            drawText(buffer, box.row + 2 + int(i), box.col + 3, lines[i], inner, Role::BoxFace);
         buttons_.paint(buffer, box.row + 3 + int(lines.size()),
                        box.col + (box.cols - buttons_.width()) / 2, focus_);
     }
@@ -144,6 +144,29 @@ class MessageView : public ModalBox {
 // What has the focus in the path prompt.
 enum class PathFocus { Field, Accept, Cancel };
 
+// A path is edited as the UTF-8 text it is on this system, a character (not
+// a byte) at a time; bytes that are not UTF-8 count one each.
+size_t nextCharacter(const std::string &text, size_t at) {
+    if (at < text.size())
+        nextUtf8(text.c_str(), at);
+    return std::min(at, text.size());
+}
+
+size_t previousCharacter(const std::string &text, size_t at) {
+    size_t last = 0;
+    for (size_t p = 0; p < at; p = nextCharacter(text, p))
+        last = p;
+    return last;
+}
+
+// The cells that text[from, to) takes.
+int cellsOf(const std::string &text, size_t from, size_t to) {
+    int cells = 0;
+    for (size_t p = from; p < to;)
+        cells += cellWidth(nextUtf8(text.c_str(), p));
+    return cells;
+}
+
 class PathView : public ModalBox {
   public:
     PathView(ModalLoop run, const PathRequest &request, const std::string &path)
@@ -151,26 +174,34 @@ class PathView : public ModalBox {
           caret_(text_.size()), labels_{request.acceptButton, "Cancel"}, buttons_(labels_, 2) {}
 
     void paint(CellBuffer &buffer, const CellRect &area) override {
-        const CellRect box = centred(area, 9, std::clamp(area.cols - 4, 30, 72));
+        const int cols = std::clamp(area.cols - 4, 30, 72);
+        std::vector<std::string> note;
+        if (request_.note != nullptr && request_.note[0] != '\0')
+            note = wrapText(request_.note, cols - 6, true);
+        const int noteRows = note.empty() ? 0 : int(note.size()) + 1;
+        const CellRect box = centred(area, 9 + noteRows, cols);
         drawBox(buffer, box, request_.caption, Role::BoxFace);
-        buffer.text(box.row + 2, box.col + 3, "File name:", box.cols - 6, Role::BoxFace);
-        field_ = {box.row + 3, box.col + 3, 1, box.cols - 6};
+        for (size_t i = 0; i < note.size(); ++i)
+            drawText(buffer, box.row + 2 + int(i), box.col + 3, note[i], cols - 6, Role::BoxFace);
+        const int top = box.row + noteRows; // the rows below move down by the note's
+        buffer.text(top + 2, box.col + 3, "File name:", box.cols - 6, Role::BoxFace);
+        field_ = {top + 3, box.col + 3, 1, box.cols - 6};
         if (caret_ < offset_)
             offset_ = caret_;
-        if (caret_ - offset_ >= size_t(field_.cols))
-            offset_ = caret_ - size_t(field_.cols) + 1;
+        while (cellsOf(text_, offset_, caret_) >= field_.cols)
+            offset_ = nextCharacter(text_, offset_);
         buffer.fill(field_, U' ', Role::Edit);
-        buffer.text(field_.row, field_.col, text_.c_str() + offset_, field_.cols, Role::Edit);
-        buffer.text(box.row + 4, box.col + 3, request_.typeLine, box.cols - 6, Role::BoxFace);
+        buffer.textUtf8(field_.row, field_.col, text_.c_str() + offset_, field_.cols, Role::Edit);
+        buffer.text(top + 4, box.col + 3, request_.typeLine, box.cols - 6, Role::BoxFace);
         const int focus = focus_ == PathFocus::Accept ? 0 : focus_ == PathFocus::Cancel ? 1 : -1;
-        buttons_.paint(buffer, box.row + 6, box.col + box.cols - 3 - buttons_.width(), focus);
+        buttons_.paint(buffer, top + 6, box.col + box.cols - 3 - buttons_.width(), focus);
     }
 
     bool cursor(int *row, int *col) const override {
         if (focus_ != PathFocus::Field)
             return false;
         *row = field_.row;
-        *col = field_.col + int(caret_ - offset_);
+        *col = field_.col + cellsOf(text_, offset_, caret_);
         return true;
     }
 
@@ -210,22 +241,29 @@ class PathView : public ModalBox {
 
     void edit(const InputEvent &e) {
         switch (e.key) {
-        case VK_LEFT: caret_ = caret_ > 0 ? caret_ - 1 : 0; return;
-        case VK_RIGHT: caret_ = std::min(caret_ + 1, text_.size()); return;
+        case VK_LEFT: caret_ = previousCharacter(text_, caret_); return;
+        case VK_RIGHT: caret_ = nextCharacter(text_, caret_); return;
         case VK_HOME: caret_ = 0; return;
         case VK_END: caret_ = text_.size(); return;
-        case VK_BACK:
-            if (caret_ > 0)
-                text_.erase(--caret_, 1);
+        case VK_BACK: {
+            const size_t from = previousCharacter(text_, caret_);
+            text_.erase(from, caret_ - from);
+            caret_ = from;
             return;
-        case VK_DELETE:
-            if (caret_ < text_.size())
-                text_.erase(caret_, 1);
-            return;
+        }
+        case VK_DELETE: text_.erase(caret_, nextCharacter(text_, caret_) - caret_); return;
         default: break;
         }
-        if (e.character >= 0x20 && text_.size() < request_.maxLength)
-            text_.insert(caret_++, 1, char(e.character));
+        // What was typed, as typed: the path is used byte for byte.
+        const char32_t ch = e.text != 0 ? e.text : unicodeFromAnsi(e.character);
+        if (e.character < 0x20 || ch < 0x20 || ch == 0x7F)
+            return;
+        std::string typed;
+        appendUtf8(typed, ch);
+        if (text_.size() + typed.size() <= request_.maxLength) {
+            text_.insert(caret_, typed);
+            caret_ += typed.size();
+        }
     }
 
     bool click(const InputEvent &e) {
@@ -238,7 +276,9 @@ class PathView : public ModalBox {
             return finish(false);
         if (field_.contains(e.row, e.col)) {
             focus_ = PathFocus::Field;
-            caret_ = std::min(text_.size(), offset_ + size_t(e.col - field_.col));
+            caret_ = offset_;
+            while (caret_ < text_.size() && cellsOf(text_, offset_, caret_) < e.col - field_.col)
+                caret_ = nextCharacter(text_, caret_);
         }
         return false;
     }

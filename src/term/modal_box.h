@@ -16,7 +16,8 @@ class ModalBox {
     virtual ~ModalBox() = default;
     // Draws the box centred on area (the owner's window, or the screen).
     virtual void paint(CellBuffer &buffer, const CellRect &area) = 0;
-    // True once the box has its answer.
+    // True once the box has its answer. Esc always ends a box, with the
+    // answer that gives nothing away (Cancel, No).
     virtual bool handle(const InputEvent &event) = 0;
     // Where the text cursor stands, for a box that edits text.
     virtual bool cursor(int *row, int *col) const;
@@ -38,6 +39,7 @@ struct PathRequest {
     const char *typeLine;     // the filter in use, as the dialog's type line shows it
     size_t maxLength;         // characters the caller's buffer holds, without the NUL
     bool confirmOverwrite;    // ask before accepting a file that exists
+    const char *note;         // what the file is for, above the name; may be null
 };
 
 // An editable path, prefilled with path; true with the accepted path in it,

@@ -1,11 +1,13 @@
 #include "term/ncurses_display.h"
 
 #include "base/code_page.h"
+#include "term/escape_keys.h"
 
 #define NCURSES_WIDECHAR 1
 #include <curses.h>
 
 #include <clocale>
+#include <csignal>
 #include <cstring>
 #include <langinfo.h>
 #include <poll.h>
@@ -30,6 +32,7 @@ enum : unsigned {
     KEY_RIGHT_VK = 0x27,
     KEY_DOWN_VK = 0x28,
     KEY_DELETE_VK = 0x2E,
+    KEY_F1_VK = 0x70,
 };
 
 struct RoleLook {
@@ -116,6 +119,7 @@ bool specialKey(wint_t code, InputEvent &event) {
     case KEY_PPAGE: event = key(KEY_PRIOR_VK); return true;
     case KEY_NPAGE: event = key(KEY_NEXT_VK); return true;
     case KEY_DC: event = key(KEY_DELETE_VK); return true;
+    case KEY_F(1): event = key(KEY_F1_VK); return true;
     case KEY_BACKSPACE: event = key(KEY_BACK_VK, 0x08); return true;
     case KEY_ENTER: event = key(KEY_RETURN_VK, '\r'); return true;
     case KEY_BTAB:
@@ -158,6 +162,47 @@ bool characterKey(wint_t ch, InputEvent &event) {
     if (ch < 0x20)
         return false;
     event = key(0, static_cast<unsigned char>(ansiFromCodePoint(uint32_t(ch))));
+    event.text = char32_t(ch);
+    return true;
+}
+
+// What follows an Esc, as it comes from ncurses: a key that is not a
+// character goes back for the next read.
+class CursesEscapeInput : public EscapeInput {
+  public:
+    int next() override {
+        timeout(SEQUENCE_GAP_MS);
+        wint_t ch = 0;
+        const int got = get_wch(&ch);
+        if (got == OK)
+            return int(ch);
+        if (got == KEY_CODE_YES)
+            ungetch(int(ch));
+        return NOTHING;
+    }
+    void keep(int ch) override { unget_wch(wchar_t(ch)); }
+
+  private:
+    // The bytes of one sequence arrive together; a pause ends it.
+    static constexpr int SEQUENCE_GAP_MS = 10;
+};
+
+// Ctrl-C: the terminal's interrupt, taken as a key rather than the end of
+// the process, so that the program ends its own way and the terminal is put
+// back. Without SA_RESTART the read that waits for a key returns at once.
+volatile sig_atomic_t interruptPending = 0;
+struct sigaction previousInterrupt;
+
+void onInterrupt(int) {
+    interruptPending = 1;
+}
+
+bool takeInterrupt(InputEvent &event) {
+    if (interruptPending == 0)
+        return false;
+    interruptPending = 0;
+    event = InputEvent{};
+    event.type = InputEvent::Type::Interrupt;
     return true;
 }
 
@@ -171,7 +216,7 @@ SCREEN *terminalScreen = nullptr;
 
 } // namespace
 
-bool keyEvent(bool isKeyCode, unsigned code, InputEvent &event) {
+bool cursesKey(bool isKeyCode, unsigned code, InputEvent &event) {
     return isKeyCode ? specialKey(wint_t(code), event) : characterKey(wint_t(code), event);
 }
 
@@ -185,9 +230,16 @@ bool NcursesDisplay::start() {
     if (isatty(STDIN_FILENO) == 0 || isatty(STDOUT_FILENO) == 0)
         return false;
     setlocale(LC_CTYPE, ""); // the terminal's character set
+    // Ours before newterm, which then leaves SIGINT alone.
+    struct sigaction interrupt = {};
+    interrupt.sa_handler = onInterrupt;
+    sigemptyset(&interrupt.sa_mask);
+    sigaction(SIGINT, &interrupt, &previousInterrupt);
     terminalScreen = newterm(nullptr, stdout, stdin);
-    if (terminalScreen == nullptr)
+    if (terminalScreen == nullptr) {
+        sigaction(SIGINT, &previousInterrupt, nullptr);
         return false;
+    }
     set_term(terminalScreen);
     unicode_ = strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
     cbreak();
@@ -221,6 +273,7 @@ void NcursesDisplay::stop() {
     endwin();
     delscreen(terminalScreen);
     terminalScreen = nullptr;
+    sigaction(SIGINT, &previousInterrupt, nullptr);
     started_ = false;
 }
 
@@ -243,6 +296,11 @@ void NcursesDisplay::write(int row, int col, const Cell *cells, int count) {
         if (colours_ && look.foreground == GREY && COLORS < 16)
             attributes |= A_DIM;
         const short pair = colours_ ? short(int(cell.role) + 1) : 0;
+        if (cell.ch == RIGHT_HALF) {
+            if (!unicode_) // the wide character was drawn as one '?'
+                mvaddch(row, col + i, ' ' | attributes | COLOR_PAIR(pair));
+            continue; // covered by the wide character to its left
+        }
         if (unicode_) {
             const wchar_t text[2] = {wchar_t(cell.ch), L'\0'};
             cchar_t c;
@@ -264,10 +322,14 @@ void NcursesDisplay::flush() {
 }
 
 bool NcursesDisplay::readEvent(InputEvent &event, int timeoutMs) {
+    if (takeInterrupt(event))
+        return true;
     timeout(timeoutMs);
     wint_t ch = 0;
     const int got = get_wch(&ch);
     if (got == ERR) {
+        if (takeInterrupt(event))
+            return true;
         if (timeoutMs < 0 && inputGone()) {
             event.type = InputEvent::Type::Closed;
             return true;
@@ -281,24 +343,11 @@ bool NcursesDisplay::readEvent(InputEvent &event, int timeoutMs) {
         }
         if (ch == KEY_MOUSE)
             return mouseEvent(event);
-        return keyEvent(true, unsigned(ch), event);
+        return cursesKey(true, unsigned(ch), event);
     }
     if (ch == 0x1B) {
-        // Alt+letter: the letter follows at once; a lone Esc has nothing after it.
-        timeout(0);
-        wint_t next = 0;
-        const int after = get_wch(&next);
-        if (after == OK && next >= 0x20 && next != 0x7F) {
-            event = key(0, static_cast<unsigned char>(ansiFromCodePoint(uint32_t(next))));
-            event.alt = true;
-            return true;
-        }
-        if (after == KEY_CODE_YES)
-            ungetch(int(next));
-        else if (after == OK)
-            unget_wch(wchar_t(next));
-        event = key(KEY_ESCAPE_VK, 0x1B);
-        return true;
+        CursesEscapeInput input;
+        return decodeEscape(input, event);
     }
-    return keyEvent(false, unsigned(ch), event);
+    return cursesKey(false, unsigned(ch), event);
 }

@@ -1,7 +1,8 @@
 // The real terminal through ncurses: colours per role, line drawing that
-// works in any locale, keys (Alt+letter comes as Esc and the letter), mouse
-// clicks and the wheel, and size changes (ncurses turns SIGWINCH into a
-// KEY_RESIZE read, which only wakes the loop; the resize is an event).
+// works in any locale, keys (decoded by ncurses; what it leaves, such as
+// Alt+letter, by escape_keys.h), Ctrl-C as an event, mouse clicks and the
+// wheel, and size changes (ncurses turns SIGWINCH into a KEY_RESIZE read,
+// which only wakes the loop; the resize is an event).
 #pragma once
 
 #include "term/display.h"
@@ -9,7 +10,7 @@
 // A key as ncurses reports it, a KEY_ code when isKeyCode and else a
 // character, as the event the layer passes on; false for a key that means
 // nothing here.
-bool keyEvent(bool isKeyCode, unsigned code, InputEvent &event);
+bool cursesKey(bool isKeyCode, unsigned code, InputEvent &event);
 
 class NcursesDisplay : public Display {
   public:
@@ -22,6 +23,10 @@ class NcursesDisplay : public Display {
     void stop();
     // Puts the terminal back into its normal mode, for a message before abort.
     static void restoreTerminal();
+    // Whether the terminal on standard output, as TERM describes it, can put
+    // the cursor anywhere, which drawing the dialog needs: not TERM=dumb, nor
+    // a TERM that no description knows.
+    static bool canAddressCursor();
 
     TerminalSize size() const override;
     void write(int row, int col, const Cell *cells, int count) override;

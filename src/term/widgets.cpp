@@ -33,8 +33,11 @@ std::vector<std::string> wrapText(const std::string &text, int width, bool wordW
                     break;
                 }
                 size_t cut = paragraph.rfind(' ', size_t(width));
-                if (cut == std::string::npos || cut == 0)
+                if (cut == std::string::npos || cut == 0) {
                     cut = size_t(width); // one word longer than the line: break it
+                    while (cut > 1 && (static_cast<unsigned char>(paragraph[cut]) & 0xC0) == 0x80)
+                        --cut;
+                }
                 lines.push_back(paragraph.substr(0, cut));
                 const size_t next = paragraph.find_first_not_of(' ', cut);
                 paragraph = next == std::string::npos ? "" : paragraph.substr(next);
@@ -47,17 +50,33 @@ std::vector<std::string> wrapText(const std::string &text, int width, bool wordW
     return lines;
 }
 
-// The face and shadow of a push button; returns the face.
+int drawText(CellBuffer &buffer, int row, int col, const std::string &text, int maxCols,
+             Role role) {
+    if (isUtf8Beyond7Bit(text.c_str()))
+        return buffer.textUtf8(row, col, text.c_str(), maxCols, role);
+    return buffer.text(row, col, text.c_str(), maxCols, role);
+}
+
+// The face and shadow of a push button; returns the face. The shadow takes
+// the last row and the last column.
 CellRect drawButtonFace(CellBuffer &buffer, const CellRect &rect, ButtonLook look) {
     const bool shadow = rect.rows >= 2 && rect.cols >= 3;
-    const CellRect face{rect.row, rect.col, 1, shadow ? rect.cols - 1 : rect.cols};
+    const CellRect face{rect.row, rect.col, shadow ? rect.rows - 1 : rect.rows,
+                        shadow ? rect.cols - 1 : rect.cols};
     buffer.fill(face, U' ', look == ButtonLook::Focused ? Role::ButtonFocused : Role::Button);
     if (shadow) {
-        buffer.put(rect.row, rect.col + rect.cols - 1, U'▄', Role::Shadow);
-        for (int c = rect.col + 1; c < rect.col + rect.cols; ++c)
-            buffer.put(rect.row + 1, c, U'▀', Role::Shadow);
+        const int right = rect.col + rect.cols - 1, below = rect.row + face.rows;
+        for (int r = rect.row; r < below; ++r)
+            buffer.put(r, right, r == rect.row ? U'▄' : U'█', Role::Shadow);
+        for (int c = rect.col + 1; c <= right; ++c)
+            buffer.put(below, c, U'▀', Role::Shadow);
     }
     return face;
+}
+
+// The row of a face that holds its text: the middle one.
+int labelRow(const CellRect &face) {
+    return face.row + (face.rows - 1) / 2;
 }
 
 Role buttonTextRole(ButtonLook look) {
@@ -75,16 +94,16 @@ void drawButton(CellBuffer &buffer, const CellRect &rect, const char *text, Butt
     const std::string label = withoutMnemonic(text, &mnemonic);
     const int cols = std::min(int(label.size()), face.cols);
     const int col = face.col + (face.cols - cols) / 2;
-    buffer.text(face.row, col, label.c_str(), cols, buttonTextRole(look));
+    buffer.text(labelRow(face), col, label.c_str(), cols, buttonTextRole(look));
     if (mnemonic >= 0 && mnemonic < cols && look != ButtonLook::Disabled)
-        buffer.put(face.row, col + mnemonic,
+        buffer.put(labelRow(face), col + mnemonic,
                    unicodeFromAnsi(static_cast<unsigned char>(label[size_t(mnemonic)])),
                    Role::Mnemonic);
 }
 
 void drawArrowButton(CellBuffer &buffer, const CellRect &rect, char32_t arrow, ButtonLook look) {
     const CellRect face = drawButtonFace(buffer, rect, look);
-    buffer.put(face.row, face.col + (face.cols - 1) / 2, arrow, buttonTextRole(look));
+    buffer.put(labelRow(face), face.col + (face.cols - 1) / 2, arrow, buttonTextRole(look));
 }
 
 void drawBox(CellBuffer &buffer, const CellRect &rect, const char *caption, Role face) {

@@ -15,6 +15,10 @@ namespace {
 
 constexpr int TEXT_SIZE = 256;
 
+// The control that had the focus when the window lost the activation to a
+// message box or a file dialog; it gets the focus back when they are done.
+HWND focusToRestore = nullptr;
+
 // One number of the header: the control, how to get it, its format (of an
 // unsigned long). A field that means something only when set stays empty at
 // 0; an address has a length field beside it that shows "?" when it is set.
@@ -224,6 +228,46 @@ bool onDeltaPos(HWND window, const NMUPDOWN &change) {
     return true;
 }
 
+// Moves the focus as the dialog manager asks (Tab, Shift-Tab, a label's
+// mnemonic): to the control in wParam when lParam says so, else to the next
+// or, for a non-zero wParam, the previous tab stop. From the window itself
+// that is the first or the last.
+void onNextDlgCtl(HWND window, WPARAM wParam, LPARAM lParam) {
+    HWND target = reinterpret_cast<HWND>(wParam);
+    if (LOWORD(lParam) == 0) {
+        const bool back = wParam != 0;
+        HWND from = GetFocus();
+        if (!IsChild(window, from))
+            from = back ? GetNextDlgTabItem(window, nullptr, FALSE) : nullptr;
+        target = GetNextDlgTabItem(window, from, back);
+    }
+    if (target != nullptr)
+        SetFocus(target);
+}
+
+// Enter presses the push button that has the focus: the dialog manager asks
+// which one is the default. 0 when no button has the focus.
+LRESULT defaultButton(HWND window) {
+    HWND focus = GetFocus();
+    const int id = IsChild(window, focus) ? GetDlgCtrlID(focus) : 0;
+    if (id == IDC_EXIT || id == IDC_DUMP || id == IDC_PCI_REPORT)
+        return MAKELRESULT(id, DC_HASDEFID);
+    return 0;
+}
+
+// The default procedure gives the window itself the focus on activation;
+// the control that had it before a box took the activation gets it back.
+LRESULT onActivate(HWND window, WPARAM wParam, LPARAM lParam) {
+    if (LOWORD(wParam) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        focusToRestore = IsChild(window, focus) ? focus : nullptr;
+    }
+    const LRESULT result = DefWindowProcA(window, WM_ACTIVATE, wParam, lParam);
+    if (LOWORD(wParam) != WA_INACTIVE && IsChild(window, focusToRestore))
+        SetFocus(focusToRestore);
+    return result;
+}
+
 void onCommand(HWND window, WPARAM command) {
     switch (command) {
     case IDC_EXIT: PostMessageA(window, WM_DESTROY, 0, 0); break;
@@ -254,7 +298,16 @@ int showDevice(HWND window, uint16_t index) {
 
 LRESULT CALLBACK mainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_INITDIALOG: onInitDialog(window); break;
+    case WM_INITDIALOG:
+        onInitDialog(window);
+        DefWindowProcA(window, message, wParam, lParam);
+        return TRUE; // the dialog manager gives the first tab stop, Exit, the focus
+    case WM_ACTIVATE: return onActivate(window, wParam, lParam);
+    case WM_NEXTDLGCTL: onNextDlgCtl(window, wParam, lParam); break;
+    case DM_GETDEFID:
+        if (const LRESULT id = defaultButton(window))
+            return id;
+        break;
     case WM_NOTIFY: {
         const auto *header = reinterpret_cast<const NMHDR *>(lParam);
         if (header->code == UINT(UDN_DELTAPOS) &&

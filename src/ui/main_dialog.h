@@ -7,6 +7,9 @@
 #include <cstdint>
 
 // The window procedure of class KESTRIX; every message ends in DefWindowProcA.
+// Beside the template's own messages it answers what the dialog manager asks
+// of a dialog (WM_NEXTDLGCTL, DM_GETDEFID, the focus on activation), which
+// DefWindowProcA leaves undone.
 LRESULT CALLBACK mainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Fills every control for record index. 0 when index >= count or the read fails.

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 namespace winlayer {
@@ -29,19 +30,38 @@ TerminalSize neededSize() {
     return need;
 }
 
-// Said in the middle of a terminal too small for the window; the window
-// comes back as soon as the terminal is large enough again.
+// Said in the middle of a terminal too small for the window, as fully as
+// the terminal has room for; the window comes back as soon as the terminal
+// is large enough again.
 void paintTooSmall(const TerminalSize &need, const TerminalSize &have) {
     const Window *active = findWindow(layer().active);
-    char text[320];
-    snprintf(text, sizeof text, "%s%sneeds a terminal of at least %d x %d; this one is %d x %d.",
-             active != nullptr ? active->text.c_str() : "", active != nullptr ? " " : "", need.cols,
-             need.rows, have.cols, have.rows);
-    const auto lines = wrapText(text, std::max(1, have.cols - 2), true);
-    const int top = std::max(0, (have.rows - int(lines.size())) / 2);
-    for (size_t i = 0; i < lines.size(); ++i) {
-        const int cols = std::min(int(lines[i].size()), have.cols);
-        screen.text(top + int(i), (have.cols - cols) / 2, lines[i].c_str(), cols, Role::Desktop);
+    const std::string caption = active != nullptr ? active->text + " " : "";
+    const std::string ends = modals.empty() ? "Esc or Ctrl-C ends it." : "Ctrl-C ends it.";
+    const std::string wanted = std::to_string(need.cols) + "x" + std::to_string(need.rows);
+    const std::string variants[] = {
+        caption + "needs a terminal of at least " + std::to_string(need.cols) + " x " +
+            std::to_string(need.rows) + "; this one is " + std::to_string(have.cols) + " x " +
+            std::to_string(have.rows) + ". " + ends,
+        "Needs " + wanted + ". " + ends,
+        "Needs " + wanted + ".",
+        wanted,
+    };
+    // The longest that fits, with a blank column each side if there is room.
+    std::vector<std::string> lines;
+    for (const std::string &text : variants) {
+        for (const int width : {have.cols - 2, have.cols}) {
+            lines = wrapText(text, std::max(1, width), true);
+            if (int(lines.size()) <= have.rows)
+                break;
+        }
+        if (int(lines.size()) <= have.rows)
+            break;
+    }
+    const int shown = std::min(int(lines.size()), have.rows);
+    const int top = (have.rows - shown) / 2;
+    for (int i = 0; i < shown; ++i) {
+        const int cols = std::min(int(lines[size_t(i)].size()), have.cols);
+        screen.text(top + i, (have.cols - cols) / 2, lines[size_t(i)].c_str(), cols, Role::Desktop);
     }
 }
 
@@ -62,6 +82,9 @@ void paintScreen() {
     const TerminalSize size = display->size();
     if (screen.rows() != size.rows || screen.cols() != size.cols)
         screen.resize(size.rows, size.cols);
+    for (Window &w : layer().windows) // a new size: laid out afresh
+        if (w.used && w.kind == Kind::TopLevel && !(w.laidOutFor == size))
+            layoutWindow(w);
     screen.fill({0, 0, size.rows, size.cols}, U' ', Role::Desktop);
     const TerminalSize need = neededSize();
     int cursorRow = 0, cursorCol = 0;
@@ -79,6 +102,14 @@ void paintScreen() {
     screen.writeChanges(*display);
     display->setCursor(cursorRow, cursorCol, cursor);
     display->flush();
+}
+
+bool screenTooSmall() {
+    const Display *display = layer().display;
+    if (display == nullptr)
+        return false;
+    const TerminalSize size = display->size(), need = neededSize();
+    return size.rows < need.rows || size.cols < need.cols;
 }
 
 bool readInput(InputEvent &event, int timeoutMs) {
@@ -120,21 +151,53 @@ bool ModalBox::cursor(int *, int *) const {
 void runModal(ModalBox &box) {
     modals.push_back(&box);
     for (;;) {
+        // Ctrl-C closes every box as Esc does, and then the window.
+        if (layer().interrupted) {
+            InputEvent escape;
+            escape.key = VK_ESCAPE;
+            escape.character = 0x1B;
+            if (box.handle(escape))
+                break;
+        }
         paintScreen();
         InputEvent event;
         if (!readInput(event, -1))
             continue;
         if (event.type == InputEvent::Type::Resize)
             continue;
+        if (event.type == InputEvent::Type::Interrupt) {
+            layer().interrupted = true;
+            continue;
+        }
         if (event.type == InputEvent::Type::Closed)
             layer().inputClosed = true;
+        else if (screenTooSmall())
+            continue; // a box that cannot be seen cannot be answered
         if (box.handle(event))
             break;
     }
     modals.pop_back();
 }
 
+bool showKeyHelp() {
+    LayerState &s = layer();
+    if (s.keyHelp.empty() || s.display == nullptr || s.inputClosed)
+        return false;
+    ModalActivation modal;
+    static const char *const OK[] = {"OK"};
+    askMessage(runModal, "Keys", s.keyHelp.c_str(), OK, 1, 0);
+    return true;
+}
+
 } // namespace winlayer
+
+void setKeyHelp(const char *text) {
+    winlayer::layer().keyHelp = text != nullptr ? text : "";
+}
+
+void setOpenPromptNote(const char *text) {
+    winlayer::layer().openPromptNote = text != nullptr ? text : "";
+}
 
 void attachTerminal(Display *display, void (*restore)()) {
     winlayer::layer().display = display;

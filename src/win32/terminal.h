@@ -11,3 +11,10 @@ void attachTerminal(Display *display, void (*restore)());
 
 // Windows are no longer drawn; the display may be closed.
 void detachTerminal();
+
+// The keys of the program's window, shown in a box on F1 or ?; none when empty.
+void setKeyHelp(const char *text);
+
+// A line for the Open prompt that says what the file is for: the Win32 Open
+// dialog has no place for it, a terminal prompt does.
+void setOpenPromptNote(const char *text);

@@ -6,6 +6,7 @@
 //   windows   RegisterClassExA CreateDialogParamA DefWindowProcA DestroyWindow
 //             EndDialog ShowWindow SetWindowTextA GetWindowTextA LoadIconA
 //             LoadCursorA GetModuleHandleA InitCommonControls
+//   focus     GetFocus SetFocus IsChild
 //   dialogs   GetDlgItem GetDlgCtrlID GetNextDlgTabItem GetDlgItemTextA
 //             SetDlgItemTextA SetDlgItemInt CheckDlgButton IsDlgButtonChecked
 //             SendDlgItemMessageA IsDialogMessageA
@@ -74,6 +75,7 @@ typedef HINSTANCE HMODULE;
                                                       << 16))
 #define MAKEWPARAM(l, h) ((WPARAM)(DWORD)MAKELONG(l, h))
 #define MAKELPARAM(l, h) ((LPARAM)(DWORD)MAKELONG(l, h))
+#define MAKELRESULT(l, h) ((LRESULT)(DWORD)MAKELONG(l, h))
 #define MAKEINTRESOURCEA(i) ((LPSTR)((ULONG_PTR)((WORD)(i))))
 #define IS_INTRESOURCE(r) ((((ULONG_PTR)(r)) >> 16) == 0)
 
@@ -175,11 +177,13 @@ typedef OPENFILENAMEA *LPOPENFILENAMEA;
 // Window messages.
 #define WM_NULL 0x0000
 #define WM_DESTROY 0x0002
+#define WM_ACTIVATE 0x0006
 #define WM_SETTEXT 0x000C
 #define WM_GETTEXT 0x000D
 #define WM_GETTEXTLENGTH 0x000E
 #define WM_CLOSE 0x0010
 #define WM_QUIT 0x0012
+#define WM_NEXTDLGCTL 0x0028
 #define WM_NOTIFY 0x004E
 #define WM_KEYDOWN 0x0100
 #define WM_KEYUP 0x0101
@@ -268,6 +272,8 @@ typedef OPENFILENAMEA *LPOPENFILENAMEA;
 
 // Message boxes and dialog commands.
 #define MB_OK 0x00000000L
+#define DM_GETDEFID (WM_USER + 0)
+#define DC_HASDEFID 0x534B
 #define IDOK 1
 #define IDCANCEL 2
 #define IDYES 6
@@ -287,6 +293,8 @@ typedef OPENFILENAMEA *LPOPENFILENAMEA;
 #define COLOR_BTNFACE 15
 #define DLGWINDOWEXTRA 30
 #define IDC_ARROW MAKEINTRESOURCEA(32512)
+#define WA_INACTIVE 0
+#define WA_ACTIVE 1
 #define SW_HIDE 0
 #define SW_SHOWNORMAL 1
 #define SW_SHOW 5
@@ -308,6 +316,11 @@ HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR name);
 HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name);
 HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName);
 void WINAPI InitCommonControls(void);
+
+// The keyboard focus.
+HWND WINAPI GetFocus(void);
+HWND WINAPI SetFocus(HWND window);
+BOOL WINAPI IsChild(HWND parent, HWND window);
 
 // Dialogs.
 HWND WINAPI GetDlgItem(HWND dialog, int id);

@@ -277,13 +277,12 @@ void pressButton(Window &button) {
                  reinterpret_cast<LPARAM>(self));
 }
 
-void stepUpDown(Window &updown, int direction) {
-    if (!isEnabled(updown))
-        return;
-    UpDownState &u = updown.updown;
-    int delta = direction * int(u.accel.nInc);
-    if (u.upper < u.lower) // a reversed range counts down on the increasing arrow
-        delta = -delta;
+namespace {
+
+// Asks the parent whether the position may move by delta (UDN_DELTAPOS), moves
+// it if so and inside the range, and announces the position (WM_HSCROLL).
+void moveUpDown(Window &updown, int delta) {
+    const UpDownState &u = updown.updown;
     NMUPDOWN change = {};
     change.hdr.hwndFrom = updown.self;
     change.hdr.idFrom = UINT_PTR(updown.id);
@@ -301,6 +300,25 @@ void stepUpDown(Window &updown, int direction) {
         w->updown.pos += change.iDelta;
     SendMessageA(parent, WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, w->updown.pos),
                  reinterpret_cast<LPARAM>(self));
+}
+
+} // namespace
+
+void stepUpDown(Window &updown, int direction) {
+    if (!isEnabled(updown))
+        return;
+    const UpDownState &u = updown.updown;
+    int delta = direction * int(u.accel.nInc);
+    if (u.upper < u.lower) // a reversed range counts down on the increasing arrow
+        delta = -delta;
+    moveUpDown(updown, delta);
+}
+
+void moveUpDownToEnd(Window &updown, bool upper) {
+    const UpDownState &u = updown.updown;
+    const int delta = (upper ? u.upper : u.lower) - u.pos;
+    if (isEnabled(updown) && delta != 0)
+        moveUpDown(updown, delta);
 }
 
 int listThumbRow(const Window &list) {

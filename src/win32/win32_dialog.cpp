@@ -8,10 +8,12 @@
 
 #include "lumivar_res_data.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 using namespace winlayer;
 
@@ -73,11 +75,18 @@ ItemCheck checkItem(const DialogItem &item, int index) {
     layerFailure("control %d: class '%s' is not implemented", index, className);
 }
 
-LayoutShape shapeOf(Kind kind, uint32_t style) {
-    if (kind == Kind::ListBox)
-        return (style & LBS_NOINTEGRALHEIGHT) != 0 ? LayoutShape::Box : LayoutShape::List;
-    if (kind == Kind::Static && (style & SS_TYPEMASK) == SS_ETCHEDFRAME)
-        return LayoutShape::Frame;
+LayoutShape shapeOf(const Window &control) {
+    switch (control.kind) {
+    case Kind::ListBox:
+        return (control.style & LBS_NOINTEGRALHEIGHT) != 0 ? LayoutShape::Box : LayoutShape::List;
+    case Kind::Static:
+        return (control.style & SS_TYPEMASK) == SS_ETCHEDFRAME ? LayoutShape::Frame
+                                                               : LayoutShape::Text;
+    case Kind::Button:
+        return (control.style & BS_TYPEMASK) == BS_3STATE ? LayoutShape::Text : LayoutShape::Box;
+    case Kind::UpDown:
+    case Kind::TopLevel: break;
+    }
     return LayoutShape::Box;
 }
 
@@ -136,8 +145,10 @@ bool pressMnemonic(Window &dialog, unsigned char key) {
             return true;
         }
         if (w->kind == Kind::Static && (w->style & SS_NOPREFIX) == 0) {
-            if (HWND next = GetNextDlgTabItem(dialog.self, w->self, FALSE))
-                setFocus(next);
+            // The label first, then on to the control after it; the dialog's
+            // procedure moves the focus.
+            SendMessageA(dialog.self, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(w->self), TRUE);
+            SendMessageA(dialog.self, WM_NEXTDLGCTL, 0, 0);
             return true;
         }
     }
@@ -167,28 +178,28 @@ void sendCommand(Window &dialog, int id) {
                  reinterpret_cast<LPARAM>(control));
 }
 
+// Enter, as Windows' dialog manager has it: the dialog names its default
+// button (DM_GETDEFID), which is pressed if enabled; without one, IDOK.
+void pressDefault(Window &dialog) {
+    const LRESULT answer = SendMessageA(dialog.self, DM_GETDEFID, 0, 0);
+    if (HIWORD(answer) != DC_HASDEFID) {
+        sendCommand(dialog, IDOK);
+        return;
+    }
+    const int id = LOWORD(answer);
+    const Window *button = dialogItem(dialog, id);
+    if (button == nullptr || isEnabled(*button))
+        sendCommand(dialog, id);
+}
+
 // WM_KEYDOWN of the dialog keys; false for keys that the focused control gets.
 bool dialogKey(Window &dialog, const MSG &msg) {
     switch (msg.wParam) {
-    case VK_TAB: {
-        const bool back = (msg.lParam & KEY_SHIFT) != 0;
-        HWND from = isChildOf(dialog, layer().focus) ? layer().focus : nullptr;
-        // From nowhere, Shift-Tab goes to the last tab stop.
-        if (from == nullptr && back)
-            from = GetNextDlgTabItem(dialog.self, nullptr, FALSE);
-        if (HWND next = GetNextDlgTabItem(dialog.self, from, back))
-            setFocus(next);
+    case VK_TAB: // the dialog's procedure moves the focus, as under Windows
+        SendMessageA(dialog.self, WM_NEXTDLGCTL, (msg.lParam & KEY_SHIFT) != 0 ? 0x8000 : 0, 0);
         return true;
-    }
     case VK_ESCAPE: sendCommand(dialog, IDCANCEL); return true;
-    case VK_RETURN: {
-        Window *focus = findWindow(layer().focus);
-        if (focus != nullptr && isChildOf(dialog, focus->self) && isPushButton(*focus))
-            sendCommand(dialog, focus->id);
-        else
-            sendCommand(dialog, IDOK);
-        return true;
-    }
+    case VK_RETURN: pressDefault(dialog); return true;
     case VK_LEFT:
     case VK_RIGHT:
     case VK_UP:
@@ -196,11 +207,50 @@ bool dialogKey(Window &dialog, const MSG &msg) {
         if (Window *updown = arrowTarget(dialog))
             stepUpDown(*updown, msg.wParam == VK_RIGHT || msg.wParam == VK_UP ? 1 : -1);
         return true;
+    case VK_HOME: // in a terminal, Home and End reach the ends of the range
+    case VK_END:
+        if (Window *updown = arrowTarget(dialog))
+            moveUpDownToEnd(*updown, msg.wParam == VK_END);
+        return true;
+    case VK_F1: return showKeyHelp();
     default: return false;
     }
 }
 
 } // namespace
+
+namespace winlayer {
+
+void layoutWindow(Window &window) {
+    std::vector<LayoutItem> items;
+    for (HWND handle : window.children) {
+        const Window &c = *findWindow(handle);
+        items.push_back({shapeOf(c), c.x, c.y, c.cx, c.cy});
+    }
+    const int count = int(items.size());
+    const TerminalSize size =
+        layer().display != nullptr ? layer().display->size() : TerminalSize{0, 0};
+    const Grid grid =
+        size.rows > 0 ? chooseGrid(items.data(), count, window.cx, window.cy, size.rows, size.cols)
+                      : COARSEST_GRID;
+    std::vector<CellRect> cells(items.size());
+    const CellRect extent =
+        layoutDialog(items.data(), count, window.cx, window.cy, grid, cells.data());
+    for (size_t i = 0; i < cells.size(); ++i)
+        findWindow(window.children[i])->cells = cells[i];
+    // On a terminal the window is centred; without one it stands where the
+    // template puts it.
+    if (size.rows > 0)
+        window.cells = {std::max(0, (size.rows - extent.rows) / 2),
+                        std::max(0, (size.cols - extent.cols) / 2), extent.rows, extent.cols};
+    else
+        window.cells = {window.y / grid.dluPerRow, window.x / grid.dluPerColumn, extent.rows,
+                        extent.cols};
+    window.laidOutFor = size;
+    window.grid = grid;
+}
+
+} // namespace winlayer
 
 HWND WINAPI CreateDialogParamA(HINSTANCE instance, LPCSTR templateName, HWND parent,
                                DLGPROC dialogProc, LPARAM initParam) {
@@ -228,16 +278,12 @@ HWND WINAPI CreateDialogParamA(HINSTANCE instance, LPCSTR templateName, HWND par
         layerFailure("class '%s' makes dialogs but has cbWndExtra %d, below DLGWINDOWEXTRA",
                      windowClass->name, windowClass->windowExtra);
     ItemCheck checks[DIALOG_MAX_ITEMS];
-    LayoutItem items[DIALOG_MAX_ITEMS];
     for (int i = 0; i < t->itemCount; ++i) {
         const DialogItem &item = t->items[i];
         checks[i] = checkItem(item, i + 1);
         if (checks[i].needsCommonControls && !layer().commonControls)
             return nullptr; // the class does not exist before InitCommonControls
-        items[i] = {shapeOf(checks[i].kind, item.style), item.x, item.y, item.cx, item.cy};
     }
-    CellRect cells[DIALOG_MAX_ITEMS];
-    const CellRect size = layoutDialog(items, t->itemCount, t->cx, t->cy, cells);
 
     Window &dialog = newWindow(Kind::TopLevel);
     const HWND self = dialog.self;
@@ -248,7 +294,6 @@ HWND WINAPI CreateDialogParamA(HINSTANCE instance, LPCSTR templateName, HWND par
     dialog.y = t->y;
     dialog.cx = t->cx;
     dialog.cy = t->cy;
-    dialog.cells = {t->y / DLU_PER_ROW, t->x / DLU_PER_COLUMN, size.rows, size.cols};
     dialog.text = t->title;
     for (int i = 0; i < t->itemCount; ++i) {
         const DialogItem &item = t->items[i];
@@ -261,10 +306,10 @@ HWND WINAPI CreateDialogParamA(HINSTANCE instance, LPCSTR templateName, HWND par
         c.y = item.y;
         c.cx = item.cx;
         c.cy = item.cy;
-        c.cells = cells[i];
         c.text = item.title.kind == DialogRefKind::Name ? item.title.name : "";
         findWindow(self)->children.push_back(c.self);
     }
+    layoutWindow(*findWindow(self));
 
     const HWND first = GetNextDlgTabItem(self, nullptr, FALSE);
     Window *w = findWindow(self);
@@ -387,6 +432,8 @@ BOOL WINAPI IsDialogMessageA(HWND dialog, LPMSG msg) {
     case WM_CHAR: // no control of ours takes characters: letters are mnemonics
     case WM_SYSCHAR:
         if (pressMnemonic(*d, static_cast<unsigned char>(msg->wParam)))
+            return TRUE;
+        if (msg->message == WM_CHAR && msg->wParam == '?' && showKeyHelp())
             return TRUE;
         break;
     default: break;

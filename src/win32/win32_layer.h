@@ -5,6 +5,7 @@
 
 #include "base/code_page.h"
 #include "term/cell_buffer.h"
+#include "term/dialog_layout.h"
 #include "term/display.h"
 #include "term/modal_box.h"
 #include "win32/win32.h"
@@ -51,6 +52,8 @@ struct Window {
     uint32_t exStyle = 0;
     int x = 0, y = 0, cx = 0, cy = 0; // dialog units, from the template
     CellRect cells;                   // where it is drawn, relative to its window
+    TerminalSize laidOutFor;          // a top-level window: the terminal it was laid out on
+    Grid grid = COARSEST_GRID;        // and the dialog units of its cells
     std::string text;
     int check = BST_UNCHECKED;
     ListBoxState list;
@@ -74,11 +77,15 @@ struct LayerState {
     std::deque<MSG> queue;
     bool quitPending = false;
     int quitCode = 0;
-    HWND focus = nullptr;  // a control, or null: the active window takes the keys
-    HWND active = nullptr; // the top-level window that was shown last
+    HWND focus = nullptr;     // a control, a top-level window itself, or null
+    HWND active = nullptr;    // the top-level window that was shown last: drawn, clicked
+    HWND activated = nullptr; // the window told WM_ACTIVATE; none while a modal box is up
     Display *display = nullptr;
     void (*restoreTerminal)() = nullptr; // before a failure message is printed
     bool inputClosed = false;
+    bool interrupted = false;   // Ctrl-C, not yet turned into Esc for the window
+    std::string keyHelp;        // the text of the keys box, from the program
+    std::string openPromptNote; // what the program asks for in an Open prompt
 };
 
 LayerState &layer();
@@ -105,6 +112,10 @@ LRESULT controlProcedure(Window &control, UINT message, WPARAM wParam, LPARAM lP
 // WM_GETTEXT: at most size - 1 characters and a NUL; the count copied.
 LRESULT copyWindowText(const Window &window, char *out, WPARAM size);
 
+// Places a top-level window and its controls on the finest grid that fits the
+// terminal, centred; without a terminal, on the template's own grid.
+void layoutWindow(Window &window);
+
 // The child of dialog with id, or null.
 Window *dialogItem(Window &dialog, int id);
 
@@ -112,10 +123,27 @@ Window *dialogItem(Window &dialog, int id);
 // hidden dialog still counts as visible, as Windows' dialog manager sees it.
 bool isEnabled(const Window &window);
 bool isVisible(const Window &window);
-bool isPushButton(const Window &window);
 
-// Focus, for keyboard handling and painting.
-void setFocus(HWND control);
+// Focus, for keyboard handling and painting. A control's window is activated
+// first if it is not, as SetFocus does on Windows.
+void setFocus(HWND window);
+
+// Activation as Windows goes about it: WM_ACTIVATE to the window that loses
+// it, then to the one that gains it, whose default procedure takes the focus.
+void activate(HWND window);
+
+// A modal box takes the activation from the window that has it while it is
+// up (the window hears WM_ACTIVATE both ways, as under a real message box).
+class ModalActivation {
+  public:
+    ModalActivation();
+    ~ModalActivation();
+    ModalActivation(const ModalActivation &) = delete;
+    ModalActivation &operator=(const ModalActivation &) = delete;
+
+  private:
+    HWND previous_;
+};
 
 // Sends WM_COMMAND for a pressed button to its parent, taking the focus first
 // as a click on a Windows button does.
@@ -123,6 +151,10 @@ void pressButton(Window &button);
 
 // One user step of an up-down control (+1 towards the upper end of the arrows).
 void stepUpDown(Window &updown, int direction);
+
+// An up-down control's move to the upper or the lower end of its range, asked
+// of the parent like a step.
+void moveUpDownToEnd(Window &updown, bool upper);
 
 // Scrolls a list box by lines, kept inside its contents.
 void scrollList(Window &list, int lines);
@@ -139,8 +171,14 @@ int listThumbRow(const Window &list);
 void paintScreen();
 // Shows box above everything until it is done (terminal.cpp).
 void runModal(ModalBox &box);
+// The box that lists the keys (F1, ?), if the program has given their text;
+// false when it has not.
+bool showKeyHelp();
 // Waits up to timeoutMs (-1: for ever) for the user; false if nothing came.
 bool readInput(InputEvent &event, int timeoutMs);
+// Whether the terminal is too small to show the windows, which are then not
+// drawn: a notice says so, and only keys that end the program count.
+bool screenTooSmall();
 // The top-level window at a screen cell and the cell inside it, or null.
 Window *windowAtCell(int row, int col, int *localRow, int *localCol);
 // The control of window under a cell inside it that takes the mouse, or null.

@@ -31,7 +31,9 @@ WPARAM virtualKey(const InputEvent &e) {
 
 void postKey(const InputEvent &e) {
     HWND target = keyTarget();
-    if (target == nullptr)
+    // Keys for a window that cannot be seen would act unseen: only Esc, which
+    // ends the program, counts then.
+    if (target == nullptr || (screenTooSmall() && e.key != VK_ESCAPE))
         return;
     LPARAM lParam = keyLParam(e.character);
     if (e.shift)
@@ -42,6 +44,8 @@ void postKey(const InputEvent &e) {
 }
 
 void postMouse(const InputEvent &e) {
+    if (screenTooSmall())
+        return;
     int row = 0, col = 0;
     Window *window = windowAtCell(e.row, e.col, &row, &col);
     if (window == nullptr)
@@ -69,6 +73,7 @@ void postInput(const InputEvent &e) {
     case InputEvent::Type::Key: postKey(e); break;
     case InputEvent::Type::Mouse: postMouse(e); break;
     case InputEvent::Type::Resize: break;
+    case InputEvent::Type::Interrupt: layer().interrupted = true; break;
     case InputEvent::Type::Closed:
         // The terminal has gone: close the window as the system would.
         if (!layer().inputClosed && findWindow(layer().active) != nullptr)
@@ -78,9 +83,22 @@ void postInput(const InputEvent &e) {
     }
 }
 
+// Ctrl-C reaches the window as Esc, once every box it closed is gone.
+void deliverInterrupt() {
+    LayerState &s = layer();
+    if (!s.interrupted)
+        return;
+    s.interrupted = false;
+    InputEvent escape;
+    escape.key = VK_ESCAPE;
+    escape.character = 0x1B;
+    postKey(escape);
+}
+
 // The next message if one is waiting.
 bool takeWaiting(MSG &out, bool remove) {
     LayerState &s = layer();
+    deliverInterrupt();
     if (!s.queue.empty()) {
         out = s.queue.front();
         if (remove)

@@ -28,15 +28,6 @@ std::string filterDescription(const OPENFILENAMEA &request) {
     return pair;
 }
 
-// Win32 paths use backslashes; this system's use slashes.
-std::string localPath(const char *path) {
-    std::string out = path;
-    for (char &c : out)
-        if (c == '\\')
-            c = '/';
-    return out;
-}
-
 // lpstrFile, nFileOffset and nFileExtension, as the dialogs fill them.
 void returnPath(OPENFILENAMEA &request, const std::string &path) {
     memcpy(request.lpstrFile, path.c_str(), path.size() + 1);
@@ -66,7 +57,11 @@ BOOL fileDialog(LPOPENFILENAMEA request, bool save) {
     ask.typeLine = typeLine.c_str();
     ask.maxLength = request->nMaxFile - 1;
     ask.confirmOverwrite = save && (request->Flags & OFN_OVERWRITEPROMPT) != 0;
-    std::string path = localPath(request->lpstrFile);
+    if (!save)
+        ask.note = layer().openPromptNote.c_str();
+    // Used as given: on this system a backslash is part of a name.
+    std::string path = request->lpstrFile;
+    ModalActivation modal;
     if (!askPath(runModal, ask, path))
         return FALSE;
     returnPath(*request, path);
@@ -79,6 +74,7 @@ int WINAPI MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type) {
     if (type != MB_OK)
         layerFailure("MessageBoxA type 0x%X is not implemented", type);
     const char *title = caption != nullptr ? caption : "Error";
+    ModalActivation modal;
     if (layer().display == nullptr || layer().inputClosed) {
         fprintf(stderr, "%s: %s\n", title, text != nullptr ? text : "");
         return IDOK;

@@ -15,7 +15,9 @@ namespace winlayer {
 
 namespace {
 
-LayerState *state = new LayerState; // lives as long as the process, as Windows' tables do
+// Made at the first call that needs it (a report never does), then lives as
+// long as the process, as Windows' tables do.
+LayerState *state = nullptr;
 
 // A handle is the slot (from 1) in the low word and the slot's generation in
 // the next, so that the handle of a destroyed window never finds its successor.
@@ -31,8 +33,8 @@ HICON const ICON = reinterpret_cast<HICON>(uintptr_t(0x20001));
 } // namespace
 
 void layerFailure(const char *format, ...) {
-    if (state->restoreTerminal != nullptr)
-        state->restoreTerminal();
+    if (layer().restoreTerminal != nullptr)
+        layer().restoreTerminal();
     char text[512];
     va_list args;
     va_start(args, format);
@@ -44,6 +46,8 @@ void layerFailure(const char *format, ...) {
 }
 
 LayerState &layer() {
+    if (state == nullptr)
+        state = new LayerState;
     return *state;
 }
 
@@ -57,7 +61,7 @@ Window *findWindow(HWND handle) {
     const uintptr_t slot = (value & 0xFFFF);
     if (slot == 0 || slot > uintptr_t(MAX_WINDOWS) || (value >> 32) != 0)
         return nullptr;
-    Window &w = state->windows[slot - 1];
+    Window &w = layer().windows[slot - 1];
     if (!w.used || w.self != handle)
         return nullptr;
     return &w;
@@ -65,7 +69,7 @@ Window *findWindow(HWND handle) {
 
 Window &newWindow(Kind kind) {
     for (int slot = 0; slot < MAX_WINDOWS; ++slot) {
-        Window &w = state->windows[slot];
+        Window &w = layer().windows[slot];
         if (w.used)
             continue;
         const uint16_t generation = uint16_t(w.generation + 1);
@@ -102,20 +106,48 @@ bool isVisible(const Window &window) {
     return (window.style & WS_VISIBLE) != 0;
 }
 
-bool isPushButton(const Window &window) {
-    return window.kind == Kind::Button && (window.style & BS_TYPEMASK) == BS_PUSHBUTTON;
+void setFocus(HWND window) {
+    Window *w = findWindow(window);
+    if (w == nullptr) {
+        layer().focus = nullptr;
+        return;
+    }
+    if (!isEnabled(*w))
+        return;
+    const HWND top = w->kind == Kind::TopLevel ? window : w->parent;
+    if (layer().activated != top)
+        activate(top);
+    if (findWindow(window) != nullptr)
+        layer().focus = window;
 }
 
-void setFocus(HWND control) {
-    Window *w = findWindow(control);
-    if (w == nullptr)
-        state->focus = nullptr;
-    else if (isEnabled(*w))
-        state->focus = control;
+void activate(HWND window) {
+    if (layer().activated == window || findWindow(window) == nullptr)
+        return;
+    const HWND previous = layer().activated;
+    if (Window *p = findWindow(previous))
+        callProcedure(*p, WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, 0),
+                      reinterpret_cast<LPARAM>(window));
+    layer().activated = window;
+    layer().focus = nullptr;
+    if (Window *w = findWindow(window))
+        callProcedure(*w, WM_ACTIVATE, MAKEWPARAM(WA_ACTIVE, 0),
+                      reinterpret_cast<LPARAM>(previous));
+}
+
+ModalActivation::ModalActivation() : previous_(layer().activated) {
+    if (Window *w = findWindow(previous_))
+        callProcedure(*w, WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, 0), 0);
+    layer().activated = nullptr;
+    layer().focus = nullptr;
+}
+
+ModalActivation::~ModalActivation() {
+    activate(previous_);
 }
 
 const WindowClass *findClass(const char *name) {
-    for (const WindowClass &c : state->classes)
+    for (const WindowClass &c : layer().classes)
         if (c.used && sameName(c.name, name))
             return &c;
     return nullptr;
@@ -209,6 +241,10 @@ LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM l
     case WM_GETTEXT: return copyWindowText(*w, reinterpret_cast<char *>(lParam), wParam);
     case WM_GETTEXTLENGTH: return LRESULT(w->text.size());
     case WM_CLOSE: DestroyWindow(window); return 0;
+    case WM_ACTIVATE: // an activated window takes the focus itself, away from its controls
+        if (LOWORD(wParam) != WA_INACTIVE)
+            layer().focus = window;
+        return 0;
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == SC_CLOSE)
             SendMessageA(window, WM_CLOSE, 0, 0);
@@ -242,13 +278,20 @@ BOOL WINAPI ShowWindow(HWND window, int showCommand) {
         w->style &= ~uint32_t(WS_VISIBLE);
         if (layer().active == window)
             layer().active = nullptr;
+        if (layer().activated == window) {
+            callProcedure(*w, WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, 0), 0);
+            layer().activated = nullptr;
+            layer().focus = nullptr;
+        }
         break;
     case SW_SHOWNORMAL:
     case SW_SHOW:
     case SW_SHOWDEFAULT:
         w->style |= uint32_t(WS_VISIBLE);
-        if (w->kind == Kind::TopLevel)
+        if (w->kind == Kind::TopLevel) {
             layer().active = window;
+            activate(window);
+        }
         break;
     default: layerFailure("ShowWindow command %d is not implemented", showCommand);
     }
@@ -282,8 +325,29 @@ BOOL WINAPI DestroyWindow(HWND window) {
         layer().focus = nullptr;
     if (layer().active == window)
         layer().active = nullptr;
+    if (layer().activated == window)
+        layer().activated = nullptr;
     w->children.clear();
     w->list.items.clear();
     w->used = false;
     return TRUE;
+}
+
+HWND WINAPI GetFocus(void) {
+    return findWindow(layer().focus) != nullptr ? layer().focus : nullptr;
+}
+
+HWND WINAPI SetFocus(HWND window) {
+    const HWND previous = GetFocus();
+    Window *w = findWindow(window);
+    if (window != nullptr && (w == nullptr || !isEnabled(*w)))
+        return nullptr;
+    setFocus(window);
+    return previous;
+}
+
+BOOL WINAPI IsChild(HWND parent, HWND window) {
+    const Window *w = findWindow(window);
+    return w != nullptr && w->kind != Kind::TopLevel && w->parent == parent &&
+           findWindow(parent) != nullptr;
 }

@@ -132,7 +132,9 @@ void paintStatic(CellBuffer &buffer, const Window &window, const Window &control
     }
 }
 
-// A 3-state box: "[x]" where three cells fit, a single mark where they do not.
+// A 3-state box: "[x]" where its width is three cells, a single mark where
+// it is less (by its width, not by its cells, so that boxes of one size look
+// alike whatever columns they happen to span).
 void paintCheckBox(CellBuffer &buffer, const Window &window, const Window &control) {
     const CellRect r = onScreen(window, control);
     const Role role = isEnabled(control) ? Role::Face : Role::Disabled;
@@ -140,7 +142,7 @@ void paintCheckBox(CellBuffer &buffer, const Window &window, const Window &contr
     static constexpr char32_t NARROW[3] = {U'☐', U'☒', U'▣'};
     const int state = std::clamp(control.check, 0, 2);
     int used = 1;
-    if (r.cols >= 3) {
+    if (r.cols >= 3 && control.cx / window.grid.dluPerColumn >= 3) {
         buffer.put(r.row, r.col, U'[', role);
         buffer.put(r.row, r.col + 1, WIDE[state], role);
         buffer.put(r.row, r.col + 2, U']', role);

@@ -5,6 +5,8 @@
 // a read past its end. Nothing is allocated; results point into the buffer.
 #pragma once
 
+#include "base/code_page.h"
+
 #include <cstddef>
 #include <cstdint>
 

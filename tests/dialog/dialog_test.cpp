@@ -185,6 +185,83 @@ TEST_F(DialogTest, StepsInsideTheRangeOnlyAndReadAfresh) {
     }
 }
 
+// What the user does with the keyboard: keys as the message loop hands them
+// to the dialog manager, and a box taking the activation for a while.
+enum class Act { Tab, Back, Enter, Space, FromWindow, Away };
+
+void act(HWND window, Act a) {
+    const auto key = [window](WPARAM vk) {
+        MSG down = {GetFocus(), WM_KEYDOWN, vk, 1, 0, {0, 0}};
+        MSG up = {GetFocus(), WM_KEYUP, vk, LPARAM(0xC0000001u), 0, {0, 0}};
+        IsDialogMessageA(window, &down);
+        IsDialogMessageA(window, &up);
+    };
+    switch (a) {
+    case Act::Tab: key(VK_TAB); break;
+    case Act::Back: // what Shift-Tab makes the dialog manager send
+        SendMessageA(window, WM_NEXTDLGCTL, 1, 0);
+        break;
+    case Act::Enter: key(VK_RETURN); break;
+    case Act::Space: key(VK_SPACE); break;
+    case Act::FromWindow: SetFocus(window); break;
+    case Act::Away:
+        SendMessageA(window, WM_ACTIVATE, WA_INACTIVE, 0);
+        SendMessageA(window, WM_ACTIVATE, WA_ACTIVE, 0);
+        break;
+    }
+}
+
+struct FocusCase {
+    const char *name;
+    std::vector<Act> acts;
+    int focus;            // the control with the focus afterwards
+    const char *proposed; // the file a pressed report button proposed, or ""
+    bool quits;
+};
+
+TEST_F(DialogTest, TheKeyboardMovesTheFocusAndPressesTheFocusedButton) {
+    source.add(0, 0, exampleHeader());
+    const FocusCase cases[] = {
+        {"Exit has the focus at the start", {}, IDC_EXIT, "", false},
+        {"Tab: Dump->", {Act::Tab}, IDC_DUMP, "", false},
+        {"Tab again: PCI Report", {Act::Tab, Act::Tab}, IDC_PCI_REPORT, "", false},
+        {"round to Exit, past the disabled box",
+         {Act::Tab, Act::Tab, Act::Tab},
+         IDC_EXIT,
+         "",
+         false},
+        {"back from Exit to PCI Report", {Act::Back}, IDC_PCI_REPORT, "", false},
+        {"from the window itself Tab goes to the first stop",
+         {Act::FromWindow, Act::Tab},
+         IDC_EXIT,
+         "",
+         false},
+        {"and back to the last", {Act::FromWindow, Act::Back}, IDC_PCI_REPORT, "", false},
+        {"Enter presses the focused button", {Act::Tab, Act::Enter}, IDC_DUMP, "pci-1.txt", false},
+        {"so does Space", {Act::Tab, Act::Tab, Act::Space}, IDC_PCI_REPORT, "pci-info.txt", false},
+        {"the focus is back once a box has given back the activation",
+         {Act::Tab, Act::Away},
+         IDC_DUMP,
+         "",
+         false},
+        {"Enter on Exit ends the run", {Act::Enter}, 0, "", true},
+    };
+    for (const FocusCase &c : cases) {
+        open();
+        lastProposed.clear();
+        for (Act a : c.acts)
+            act(window, a);
+        EXPECT_EQ(pump(), c.quits) << c.name;
+        if (!c.quits) {
+            EXPECT_EQ(GetDlgCtrlID(GetFocus()), c.focus) << c.name;
+        }
+        EXPECT_EQ(lastProposed.substr(lastProposed.rfind(SEPARATOR) + 1), c.proposed) << c.name;
+        DestroyWindow(window);
+        window = nullptr;
+        pump();
+    }
+}
+
 // After a failed read nothing of the previous device stays: whichever boxes
 // it had checked (each pattern checks other columns of all six rows).
 TEST_F(DialogTest, FailedReadEmptiesEveryFieldAndBoxAndNamesTheFunction) {

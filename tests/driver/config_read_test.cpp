@@ -3,12 +3,13 @@
 #include "config_read.h"
 #include "dump_table.h"
 
+#include "access/dump_source.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <sstream>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -93,22 +94,24 @@ TEST(DriverHalRead, SlotByteNamesDeviceAndFunction) {
     }
 }
 
-// kestrix.sys's dump table refuses the malformed dumps that the application
-// refuses, with the same causes (the application's golden text).
+// kestrix.sys's dump table refuses the dumps of tests/data/bad-dumps with
+// the causes that the application's reader gives.
 TEST(DriverDumpTable, RefusesWhatTheApplicationRefuses) {
-    const std::string golden = testing_support::readBytes(TEST_DATA_DIR "/bad-dumps.txt");
-    std::istringstream lines(golden);
-    for (std::string line; std::getline(lines, line);) {
-        const std::string name = line.substr(0, line.find(": "));
-        std::string message = line.substr(name.size() + 2);
+    for (const auto &file : std::filesystem::directory_iterator(TEST_DATA_DIR "/bad-dumps")) {
+        const std::string path = file.path().string();
+        DumpSource application(path.c_str());
+        char expected[SOURCE_ERROR_SIZE] = "";
+        application.open(expected, sizeof expected);
         // "FILE:LINE: cause" is "LINE: cause" here, "FILE: cause" just "cause".
-        message = message == "(opens)" ? "" : message.substr(message[5] == ' ' ? 6 : 5);
-        const std::string text = testing_support::readBytes(TEST_DATA_DIR "/bad-dumps/" + name);
+        std::string cause = expected;
+        if (!cause.empty())
+            cause = cause.substr(path.size() + (cause[path.size() + 1] == ' ' ? 2 : 1));
+        const std::string text = testing_support::readBytes(path);
         std::vector<DumpEntry> entries(dumpTableCapacity(text.size()));
         char error[DUMP_ERROR_SIZE] = "";
         loadDumpFunctions(text.data(), text.size(), entries.data(), entries.size(), nullptr, error,
                           sizeof error);
-        EXPECT_EQ(error, message) << name;
+        EXPECT_EQ(error, cause) << path;
     }
 }
 

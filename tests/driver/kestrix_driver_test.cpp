@@ -18,13 +18,18 @@
 // Exit status 0 when every check passes, 1 otherwise, 2 on wrong usage.
 #include <windows.h>
 
+#include <aclapi.h>
 #include <imagehlp.h>
+#include <sddl.h>
 #include <winternl.h>
+
+#include "device_security.h"
 
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -365,6 +370,48 @@ void checkExclusiveOpen() {
             CloseHandle(a.handle);
 }
 
+// Who may open the device: SYSTEM and Administrators, nothing else.
+constexpr char DEVICE_SDDL[] = "D:P(A;;FA;;;SY)(A;;FA;;;BA)";
+
+std::string daclText(PSECURITY_DESCRIPTOR descriptor) {
+    char *text = nullptr;
+    if (!ConvertSecurityDescriptorToStringSecurityDescriptorA(
+            descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr))
+        return "(not convertible)";
+    const std::string result = text;
+    LocalFree(text);
+    return result;
+}
+
+// The descriptor the driver sets, and the device's own where the system shows
+// it: Windows answers for the device object; Wine keeps no descriptor on it,
+// shows none and lets every open through.
+void checkSecurity() {
+    DeviceSecurity security;
+    check(NT_SUCCESS(buildDeviceSecurity(&security)), "security: the descriptor cannot be built");
+    const std::string built = daclText(&security.descriptor);
+    check(built == DEVICE_SDDL, "security: the driver sets %s, expected %s", built.c_str(),
+          DEVICE_SDDL);
+    HANDLE device = CreateFileA(DEVICE_PATH, GENERIC_WRITE | READ_CONTROL, 0, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    PSECURITY_DESCRIPTOR shown = nullptr;
+    if (device == INVALID_HANDLE_VALUE ||
+        GetSecurityInfo(device, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                        nullptr, nullptr, &shown) != ERROR_SUCCESS) {
+        check(false, "security: cannot read the device's descriptor, error %lu", GetLastError());
+    } else {
+        const std::string text = daclText(shown);
+        if (text.empty() || text == "D:NO_ACCESS_CONTROL")
+            printf("security: the system shows no descriptor for the device\n");
+        else
+            check(text == DEVICE_SDDL, "security: the device has %s, expected %s", text.c_str(),
+                  DEVICE_SDDL);
+        LocalFree(shown);
+    }
+    if (device != INVALID_HANDLE_VALUE)
+        CloseHandle(device);
+}
+
 int runChecks(const char *listPath) {
     if (!loadExpected(listPath))
         return 2;
@@ -377,6 +424,7 @@ int runChecks(const char *listPath) {
     checkShapes(device);
     CloseHandle(device);
     checkExclusiveOpen();
+    checkSecurity();
     printf("%d checks, %d failed\n", checks, failures);
     return failures == 0 ? 0 : 1;
 }

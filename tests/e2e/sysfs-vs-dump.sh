@@ -16,6 +16,18 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 "$lumivar" --from "$work/sysfs.txt" --save-dump "$work/ours.txt" || fail "reading the saved dump"
 cmp "$work/sysfs.txt" "$work/ours.txt" || fail "sysfs and our dump differ"
 
+# Every function that lspci shows, all domains and buses, with the same bytes:
+# the header lines cut to their address (with its domain), the hex lines whole.
+functions() {
+  tr -d '\r' | grep -E '^([0-9a-f]{4,}:)?[0-9a-f]{2}:[0-9a-f]{2}\.[0-7]( |$)|^[0-9a-f]{2,3}: ' |
+    sed -E 's/^([0-9a-f]{2}:[0-9a-f]{2}\.[0-7])( |$)/0000:\1 /; s/^([0-9a-f]{4,}:[0-9a-f]{2}:[0-9a-f]{2}\.[0-7]) .*/\1/'
+}
+lspci -D -xxx | functions >"$work/lspci-functions.txt"
+functions <"$work/sysfs.txt" >"$work/our-functions.txt"
+diff "$work/lspci-functions.txt" "$work/our-functions.txt" >"$work/functions.diff" ||
+  fail "--save-dump and lspci -xxx differ: $(head -n 5 "$work/functions.diff")"
+[ -s "$work/our-functions.txt" ] || fail "no functions compared"
+
 lspci -xxx >"$work/lspci.txt"
 "$lumivar" --from "$work/lspci.txt" --save-dump "$work/theirs.txt" || fail "reading lspci -xxx output"
 cmp "$work/sysfs.txt" "$work/theirs.txt" || fail "sysfs and lspci's dump differ"

@@ -12,7 +12,11 @@
 #      time line
 #   5. a second copy finds the driver taken, says so and exits with 0, and
 #      the first one goes on reading
-#   6. Esc, the Exit button and the close box each end a run with exit code 0
+#   6. Esc, the Exit button and the close box each end a run with exit code 0;
+#      Tab moves the focus through the tab stops (Exit, Dump->, PCI Report;
+#      the Multi Function box is one too, but disabled), Shift-Tab back, and
+#      Enter and Space press the focused button, which has the focus again
+#      once the Save dialog is gone
 #   7. with the driver stopped the program says so and exits with 0
 #   8. with the driver on the host's sysfs (as root) PCI Report equals the
 #      native report of this machine, but for the time line
@@ -167,6 +171,53 @@ point=$(ws closebox "$main_hwnd") || fail "the window has no close box"
 # shellcheck disable=SC2086 # "X Y"
 click_at $point
 wait_exit close-box
+
+# ---------------------------------------------------------------------------
+# The focused control of the main window is ID (0: the window itself).
+focus_is() {
+    seen=$(ws focus "$main_hwnd")
+    [ "$seen" = "$1" ]
+}
+# KEY in the main window opens the Save dialog proposing PROPOSED; Esc closes it.
+save_dialog_from_key() {
+    local key=$1 proposed=$2
+    focus "$main_xid"
+    x key "$key"
+    until_ok 20 "$key opened no Save dialog" find_dialog owned_by_main
+    until_ok 10 "$key: the Save dialog proposes '@SEEN@', not '$proposed'" \
+        text_is "$box_hwnd" $FILE_NAME_BOX "$proposed"
+    focus "$box_xid"
+    x key Escape
+    until_ok 10 "the Save dialog stayed after Esc" gone "$box_hwnd"
+    echo "ok: $key pressed the button with the focus (the Save dialog proposed $proposed)"
+}
+tab_keys() {
+    step "6d. Tab, Shift-Tab, Enter and Space"
+    start_app tab
+    wait_main tab
+    focus "$main_xid"
+    until_ok 10 "at the start the focus is on '@SEEN@', not Exit (2)" focus_is 2
+    local id
+    for id in 201 202 2 201; do
+        x key Tab
+        until_ok 10 "Tab moved the focus to '@SEEN@', not $id" focus_is "$id"
+    done
+    echo "ok: Tab moves the focus from Exit through 201, 202 and round to 2, 201"
+    save_dialog_from_key Return pci-1.txt
+    until_ok 10 "after the Save dialog the focus is on '@SEEN@', not Dump-> (201)" focus_is 201
+    x key Tab
+    until_ok 10 "Tab moved the focus to '@SEEN@', not PCI Report (202)" focus_is 202
+    save_dialog_from_key space pci-info.txt
+    until_ok 10 "after the Save dialog the focus is on '@SEEN@', not PCI Report (202)" focus_is 202
+    for id in 201 2; do
+        x key shift+Tab
+        until_ok 10 "Shift-Tab moved the focus to '@SEEN@', not $id" focus_is "$id"
+    done
+    echo "ok: Shift-Tab moves it back"
+    x key Return
+    wait_exit tab
+}
+tab_keys
 
 # ---------------------------------------------------------------------------
 step "7. the driver stopped"

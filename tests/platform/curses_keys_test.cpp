@@ -27,11 +27,11 @@ TEST(CursesKeys, BecomeVirtualKeysAndCharacters) {
         {false, U'€', true, 0, 0x80, false},
         {false, U'Ω', true, 0, '?', false},
         {false, 0x01, false, 0, 0, false},
-        {true, KEY_F(1), false, 0, 0, false},
+        {true, KEY_F(2), false, 0, 0, false},
     };
     for (const auto &r : rows) {
         InputEvent e;
-        EXPECT_EQ(keyEvent(r.isKeyCode, r.code, e), r.passed) << r.code;
+        EXPECT_EQ(cursesKey(r.isKeyCode, r.code, e), r.passed) << r.code;
         if (!r.passed)
             continue;
         EXPECT_EQ(e.key, r.key) << r.code;

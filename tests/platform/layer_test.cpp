@@ -1,6 +1,7 @@
 // What only the Linux layer does: creation rules that Windows' comctl32 hides,
 // the keyboard and mouse of a terminal turned into messages, and the loud end
 // of everything the layer does not implement.
+#include "term/ncurses_display.h"
 #include "win32/terminal.h"
 #include "win32/win32_layer.h"
 
@@ -9,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,32 @@ namespace {
 
 using recording::commands;
 using recording::received;
+
+// Keys and clicks, as a script for the display.
+enum class Act {
+    Tab,
+    ShiftTab,
+    Enter,
+    Space,
+    Esc,
+    Left,
+    Right,
+    Up,
+    Down,
+    Home,
+    End,
+    F1,
+    Letter,
+    AltLetter,
+    Click
+};
+
+struct Input {
+    Act act;
+    char letter = 0; // Letter, AltLetter
+    int id = 0;      // Click: the control clicked, at its first cell (0: the close box)
+    int col = 0;     // Click: cells from the control's left edge
+};
 
 struct Fresh : testing::Test {
     void SetUp() override { winlayer::resetLayer(); }
@@ -38,14 +66,41 @@ struct Terminal : Fresh {
         ShowWindow(dialog, SW_SHOW);
     }
 
-    CellRect cellsOf(int id) { return winlayer::findWindow(GetDlgItem(dialog, id))->cells; }
+    // Where a control is on the screen.
+    CellRect cellsOf(int id) {
+        CellRect r = winlayer::findWindow(GetDlgItem(dialog, id))->cells;
+        const CellRect &window = winlayer::findWindow(dialog)->cells;
+        r.row += window.row;
+        r.col += window.col;
+        return r;
+    }
 
-    // A click at col cells from the left edge of control id; 0 is the close box.
-    void click(int id, int col = 0) {
-        if (id == 0)
-            return display.mouse(0, winlayer::closeBoxColumn(*winlayer::findWindow(dialog)));
-        const CellRect r = cellsOf(id);
-        display.mouse(r.row, r.col + col);
+    void play(const Input &in) {
+        switch (in.act) {
+        case Act::Tab: display.key(VK_TAB, '\t'); break;
+        case Act::ShiftTab: display.key(VK_TAB, '\t', true); break;
+        case Act::Enter: display.key(VK_RETURN, '\r'); break;
+        case Act::Space: display.key(VK_SPACE, ' '); break;
+        case Act::Esc: display.key(VK_ESCAPE, 0x1B); break;
+        case Act::Left: display.key(VK_LEFT); break;
+        case Act::Right: display.key(VK_RIGHT); break;
+        case Act::Up: display.key(VK_UP); break;
+        case Act::Down: display.key(VK_DOWN); break;
+        case Act::Home: display.key(VK_HOME); break;
+        case Act::End: display.key(VK_END); break;
+        case Act::F1: display.key(VK_F1); break;
+        case Act::Letter: display.type(std::string(1, in.letter)); break;
+        case Act::AltLetter: display.alt(in.letter); break;
+        case Act::Click:
+            if (in.id == 0) {
+                const winlayer::Window &w = *winlayer::findWindow(dialog);
+                display.mouse(w.cells.row, w.cells.col + winlayer::closeBoxColumn(w));
+            } else {
+                const CellRect r = cellsOf(in.id);
+                display.mouse(r.row, r.col + in.col);
+            }
+            break;
+        }
     }
 
     // The application's loop, until the script has been played.
@@ -59,65 +114,115 @@ struct Terminal : Fresh {
         }
     }
 
-    void run(const std::string &keys) {
+    void run(const std::vector<Input> &inputs) {
         received.clear();
-        display.keys(keys);
+        for (const Input &in : inputs)
+            play(in);
         pump();
     }
 };
 
-TEST_F(Terminal, KeysAndClicksPressButtons) {
-    const struct {
-        const char *keys;
-        std::vector<WPARAM> commands;
-    } cases[] = {
-        {"{Tab}{Enter}", {IDC_EXIT}},
-        {"{Tab}{Tab}{Tab}{Tab}{Space}", {IDC_EXIT}}, // round, past the disabled box
-        {"{S-Tab}{Enter}", {IDC_PCI_REPORT}},        // from nothing to the last tab stop
-        {"{Tab}{S-Tab}{Enter}", {IDC_PCI_REPORT}},
-        {"{Esc}", {IDCANCEL}},
-        {"{A-r}", {IDC_PCI_REPORT}},
-        {"d{Enter}", {IDC_DUMP, IDC_DUMP}}, // a plain letter too, and then it has the focus
-        {"q", {}},
+struct KeyCase {
+    const char *name;
+    int focus;             // the control with the focus at first; 0: the window itself
+    LRESULT defaultButton; // the dialog's answer to DM_GETDEFID
+    std::vector<Input> inputs;
+    std::vector<recording::Message> messages;
+};
+
+// As under Windows, the keyboard of a dialog asks its procedure to move the
+// focus (WM_NEXTDLGCTL) and to name the button Enter presses (DM_GETDEFID).
+TEST_F(Terminal, KeysAndClicksReachTheDialog) {
+    setKeyHelp("F1  this box");
+    constexpr UINT COMMAND = WM_COMMAND, NEXT = WM_NEXTDLGCTL, DEFAULT = DM_GETDEFID,
+                   ACTIVATE = WM_ACTIVATE;
+    const LRESULT dump = MAKELRESULT(IDC_DUMP, DC_HASDEFID);
+    const LRESULT disabled = MAKELRESULT(IDC_MULTI_FUNCTION, DC_HASDEFID);
+    const KeyCase cases[] = {
+        {"Tab asks for the next control", 0, 0, {{Act::Tab}}, {{NEXT, 0}}},
+        {"Shift-Tab for the previous one", IDC_EXIT, 0, {{Act::ShiftTab}}, {{NEXT, 0x8000}}},
+        {"Enter presses the default button",
+         IDC_EXIT,
+         dump,
+         {{Act::Enter}},
+         {{DEFAULT, 0}, {COMMAND, IDC_DUMP}}},
+        {"Enter without one is IDOK", 0, 0, {{Act::Enter}}, {{DEFAULT, 0}, {COMMAND, IDOK}}},
+        {"a disabled default button is not pressed", 0, disabled, {{Act::Enter}}, {{DEFAULT, 0}}},
+        {"Space presses the focused button", IDC_DUMP, 0, {{Act::Space}}, {{COMMAND, IDC_DUMP}}},
+        {"Esc is IDCANCEL", 0, 0, {{Act::Esc}}, {{COMMAND, IDCANCEL}}},
+        {"Alt+letter presses its button",
+         0,
+         0,
+         {{Act::AltLetter, 'r'}},
+         {{COMMAND, IDC_PCI_REPORT}}},
+        {"the plain letter too", 0, 0, {{Act::Letter, 'D'}}, {{COMMAND, IDC_DUMP}}},
+        {"and then it has the focus",
+         0,
+         0,
+         {{Act::Letter, 'd'}, {Act::Space}},
+         {{COMMAND, IDC_DUMP}, {COMMAND, IDC_DUMP}}},
+        {"a letter of nothing", 0, 0, {{Act::Letter, 'q'}}, {}},
+        {"F1 shows the keys, which take the activation while they are up",
+         IDC_DUMP,
+         0,
+         {{Act::F1}, {Act::Enter}},
+         {{ACTIVATE, WA_INACTIVE}, {ACTIVATE, WA_ACTIVE}}},
+        {"so does ?",
+         0,
+         0,
+         {{Act::Letter, '?'}, {Act::Esc}},
+         {{ACTIVATE, WA_INACTIVE}, {ACTIVATE, WA_ACTIVE}}},
+        {"a click presses a button",
+         0,
+         0,
+         {{Act::Click, 0, IDC_PCI_REPORT, 2}},
+         {{COMMAND, IDC_PCI_REPORT}}},
+        {"a click on the disabled box does nothing",
+         0,
+         0,
+         {{Act::Click, 0, IDC_MULTI_FUNCTION}},
+         {}},
+        {"a click on a value field does nothing", 0, 0, {{Act::Click, 0, IDC_VENDOR_ID}}, {}},
     };
-    for (const auto &c : cases) {
-        winlayer::setFocus(nullptr);
-        run(c.keys);
-        EXPECT_EQ(commands(), c.commands) << c.keys;
+    for (const KeyCase &c : cases) {
+        SetFocus(c.focus != 0 ? GetDlgItem(dialog, c.focus) : dialog);
+        recording::defaultAnswer = c.defaultButton;
+        run(c.inputs);
+        EXPECT_EQ(recording::requests(), c.messages) << c.name;
     }
-    click(IDC_PCI_REPORT, 2);
-    click(IDC_MULTI_FUNCTION); // disabled: nothing
-    run("");
-    EXPECT_EQ(commands(), std::vector<WPARAM>{IDC_PCI_REPORT});
 }
 
+struct StepCase {
+    const char *name;
+    std::vector<Input> inputs;
+    std::vector<int> deltas; // of the UDN_DELTAPOS notifications, in order
+    int position;
+};
+
 TEST_F(Terminal, ArrowKeysAndClicksStepTheUpDownControl) {
-    const struct {
-        const char *keys;
-        int clickAt;             // cells from the control's left edge, or -1
-        std::vector<int> deltas; // of the UDN_DELTAPOS notifications, in order
-        int position;
-    } cases[] = {
-        {"{Right}", -1, {1}, 3}, // without the focus
-        {"{Left}", -1, {-1}, 1},
-        {"{Up}{Down}{Down}", -1, {1, -1, -1}, 1},
-        {"{Tab}{Right}", -1, {1}, 3}, // while a button has the focus
-        {"{Right}{Right}{Right}", -1, {1, 1, 1}, 4},
-        {"", cellsOf(IDC_UPDOWN).cols - 2, {1}, 3}, // the right arrow
-        {"", 0, {-1}, 1},                           // the left arrow
+    const CellRect updown = cellsOf(IDC_UPDOWN);
+    const StepCase cases[] = {
+        {"Right steps up without the focus", {{Act::Right}}, {1}, 3},
+        {"Left steps down", {{Act::Left}}, {-1}, 1},
+        {"Up and Down as on Windows", {{Act::Up}, {Act::Down}, {Act::Down}}, {1, -1, -1}, 1},
+        {"while a button has the focus", {{Act::Tab}, {Act::Right}}, {1}, 3},
+        {"not past the end", {{Act::Right}, {Act::Right}, {Act::Right}}, {1, 1, 1}, 4},
+        {"End goes to the upper end in one step", {{Act::End}}, {2}, 4},
+        {"Home to the lower end", {{Act::Home}}, {-1}, 1},
+        {"and not again once there", {{Act::Home}, {Act::Home}}, {-1}, 1},
+        {"the right arrow", {{Act::Click, 0, IDC_UPDOWN, updown.cols - 2}}, {1}, 3},
+        {"the left arrow", {{Act::Click, 0, IDC_UPDOWN, 0}}, {-1}, 1},
     };
-    for (const auto &c : cases) {
+    for (const StepCase &c : cases) {
         SendDlgItemMessageA(dialog, IDC_UPDOWN, UDM_SETRANGE, 0, MAKELPARAM(4, 1));
         SendDlgItemMessageA(dialog, IDC_UPDOWN, UDM_SETPOS, 0, MAKELPARAM(2, 0));
-        if (c.clickAt >= 0)
-            click(IDC_UPDOWN, c.clickAt);
-        run(c.keys);
+        run(c.inputs);
         std::vector<int> deltas;
         for (const recording::Received &r : received)
             if (r.message == WM_NOTIFY)
                 deltas.push_back(r.change.iDelta);
-        EXPECT_EQ(deltas, c.deltas) << c.keys << c.clickAt;
-        EXPECT_EQ(recording::position(dialog), c.position) << c.keys << c.clickAt;
+        EXPECT_EQ(deltas, c.deltas) << c.name;
+        EXPECT_EQ(recording::position(dialog), c.position) << c.name;
     }
 }
 
@@ -138,10 +243,12 @@ TEST_F(Terminal, WheelAndScrollBarScrollTheList) {
     } rows[] = {
         {"wheel down: three lines", list.row + 2, list.col, InputEvent::Button::WheelDown, 3},
         {"wheel up", list.row, list.col + 3, InputEvent::Button::WheelUp, 0},
+        {"not above the first line", list.row, list.col, InputEvent::Button::WheelUp, 0},
         {"the down arrow", list.row + lines - 1, bar, InputEvent::Button::Left, 1},
         {"the track below the thumb: a page", list.row + lines - 2, bar, InputEvent::Button::Left,
          1 + lines},
         {"the up arrow", list.row, bar, InputEvent::Button::Left, lines},
+        {"a click on a line does nothing", list.row + 1, list.col, InputEvent::Button::Left, lines},
         {"the wheel outside the list", list.row - 2, list.col, InputEvent::Button::WheelDown,
          lines},
     };
@@ -156,8 +263,7 @@ TEST_F(Terminal, WheelAndScrollBarScrollTheList) {
 }
 
 TEST_F(Terminal, TheCloseBoxAndAVanishedTerminalCloseTheWindow) {
-    click(0);
-    run("");
+    run({{Act::Click, 0, 0}});
     EXPECT_EQ(recording::destroyed.size(), 1u) << "close box";
     EXPECT_EQ(GetDlgItem(dialog, IDC_EXIT), nullptr);
 
@@ -196,14 +302,34 @@ TEST_F(Fresh, AWindowIsCreatedHiddenWithEveryControlEmpty) {
     const winlayer::Window *w = winlayer::findWindow(dialog);
     EXPECT_FALSE(winlayer::isVisible(*w));
     EXPECT_EQ(w->children.size(), 126u);
-    for (int id = IDC_VALUE_FIRST; id <= IDC_VALUE_LAST; ++id) {
+    for (int id = IDC_BAR_ADDRESS_FIRST; id <= IDC_CAPABILITIES_PTR; ++id) {
         char text[8] = "x";
         EXPECT_EQ(GetDlgItemTextA(dialog, id, text, sizeof text), 0u) << id;
     }
-    for (int id = IDC_BAR_FLAG_FIRST; id <= IDC_BAR_FLAG_LAST; ++id)
+    for (int id = IDC_BAR_FLAG_FIRST; id < IDC_BAR_FLAG_FIRST + 30; ++id)
         EXPECT_EQ(IsDlgButtonChecked(dialog, id), UINT(BST_UNCHECKED)) << id;
     EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_STATUS_LIST, LB_GETCOUNT, 0, 0), 0);
-    EXPECT_EQ(winlayer::layer().focus, nullptr) << "DefWindowProcA answers WM_INITDIALOG with 0";
+    EXPECT_EQ(GetFocus(), nullptr) << "DefWindowProcA answers WM_INITDIALOG with 0";
+}
+
+// A terminal gets the dialog only when its description can place the cursor;
+// the others get the report, not a garbled screen.
+TEST(Terminals, OnlyThoseThatPlaceTheCursorCanShowTheDialog) {
+    const char *previous = getenv("TERM");
+    const std::string saved = previous != nullptr ? previous : "";
+    const struct {
+        const char *term;
+        bool can;
+    } rows[] = {{"xterm", true}, {"screen-256color", true},   {"linux", true},
+                {"dumb", false}, {"no-such-terminal", false}, {"", false}};
+    for (const auto &r : rows) {
+        setenv("TERM", r.term, 1);
+        EXPECT_EQ(NcursesDisplay::canAddressCursor(), r.can) << "TERM=" << r.term;
+    }
+    if (previous != nullptr)
+        setenv("TERM", saved.c_str(), 1);
+    else
+        unsetenv("TERM");
 }
 
 TEST_F(Fresh, WithoutATerminal) {
@@ -233,9 +359,50 @@ TEST_F(Fresh, WhatTheLayerLacksStopsTheProgram) {
         {"a list box message",
          [](HWND d) { SendDlgItemMessageA(d, IDC_HEX_DUMP, 0x0186 /* LB_SETCURSEL */, 0, 0); },
          "LISTBOX control 130 does not implement message 0x0186"},
+        {"a button message", [](HWND d) { SendDlgItemMessageA(d, IDC_EXIT, 0x00F4, 0, 0); },
+         "BUTTON control 2 does not implement message 0x00F4"},
+        {"a static's message", [](HWND d) { SendDlgItemMessageA(d, IDC_BIST, BM_SETCHECK, 1, 0); },
+         "STATIC control 336 does not implement message 0x00F1"},
+        {"an up-down message",
+         [](HWND d) { SendDlgItemMessageA(d, IDC_UPDOWN, WM_USER + 111, 0, 0); },
+         "msctls_updown32 control 200 does not implement message 0x046F"},
         {"a message box with buttons", [](HWND d) { MessageBoxA(d, "?", "t", 4 /* MB_YESNO */); },
          "MessageBoxA type 0x4"},
         {"minimising", [](HWND d) { ShowWindow(d, 6 /* SW_MINIMIZE */); }, "ShowWindow command 6"},
+        {"a message filter",
+         [](HWND d) {
+             MSG msg;
+             GetMessageA(&msg, d, 0, 0);
+         },
+         "GetMessageA with a window or message filter"},
+        {"waiting with no terminal",
+         [](HWND) {
+             MSG msg;
+             GetMessageA(&msg, nullptr, 0, 0);
+         },
+         "no terminal is attached"},
+        {"a class style",
+         [](HWND) {
+             WNDCLASSEXA wc = {};
+             wc.cbSize = sizeof wc;
+             wc.style = 0x0008; // CS_DBLCLKS
+             wc.lpfnWndProc = recording::procedure;
+             wc.lpszClassName = "Other";
+             RegisterClassExA(&wc);
+         },
+         "class style 0x8"},
+        {"a file dialog flag",
+         [](HWND d) {
+             char path[16] = "";
+             OPENFILENAMEA request = {};
+             request.lStructSize = sizeof request;
+             request.hwndOwner = d;
+             request.lpstrFile = path;
+             request.nMaxFile = sizeof path;
+             request.Flags = 0x200; // OFN_ALLOWMULTISELECT
+             GetOpenFileNameA(&request);
+         },
+         "GetOpenFileNameA flags 0x200"},
         {"another cursor", [](HWND) { LoadCursorA(nullptr, MAKEINTRESOURCEA(32513)); },
          "IDC_ARROW"},
     };

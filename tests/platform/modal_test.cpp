@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 
 namespace {
@@ -58,6 +59,34 @@ struct Boxes : testing::Test {
     }
 };
 
+// Keys for the script: "\n" Enter, "\x1b" Esc, "\t" Tab, "\b" Backspace,
+// "\x7f" Delete, "<" Left, ">" Right, "^" Home, "$" End; anything else typed
+// (UTF-8, a character at a time).
+void play(RecordingDisplay &display, const std::string &keys) {
+    for (size_t at = 0; at < keys.size(); ++at) {
+        const char c = keys[at];
+        switch (c) {
+        case '\n': display.key(VK_RETURN, '\r'); break;
+        case '\x1b': display.key(VK_ESCAPE, 0x1B); break;
+        case '\t': display.key(VK_TAB, '\t'); break;
+        case '\b': display.key(VK_BACK, 0x08); break;
+        case '\x7f': display.key(VK_DELETE); break;
+        case '<': display.key(VK_LEFT); break;
+        case '>': display.key(VK_RIGHT); break;
+        case '^': display.key(VK_HOME); break;
+        case '$': display.key(VK_END); break;
+        default: {
+            size_t end = at + 1;
+            while (end < keys.size() && (static_cast<unsigned char>(keys[end]) & 0xC0) == 0x80)
+                ++end;
+            display.type(keys.substr(at, end - at));
+            at = end - 1;
+            break;
+        }
+        }
+    }
+}
+
 struct PromptCase {
     const char *name;
     bool save;
@@ -72,14 +101,14 @@ struct PromptCase {
 TEST_F(Boxes, PathPromptEditsAcceptsAndCancels) {
     testing_support::writeBytes("old.txt", "x");
     const PromptCase cases[] = {
-        {"Enter takes the proposal, in this system's form", true, "C:\\dir\\pci-3.txt", "\n", 256,
-         TRUE, "C:/dir/pci-3.txt", 7, 13},
+        {"Enter takes the proposal as it is: a backslash belongs to a Linux name", true,
+         "/tmp/a\\b/pci-3.txt", "\n", 256, TRUE, "/tmp/a\\b/pci-3.txt", 9, 15},
         {"Esc cancels and leaves the buffer", true, "C:\\dir\\pci-3.txt", "\x1b", 256, FALSE,
          "C:\\dir\\pci-3.txt", 0, 0},
         {"editing at the end", true, "/r/pci-3.txt", "\b\b\bdoc\n", 256, TRUE, "/r/pci-3.doc", 3,
          9},
-        {"editing in the middle", true, "/r/pci-3.txt",
-         "{Home}{Right}{Right}{Right}\x7f\x7f\x7fq{End}\n", 256, TRUE, "/r/q-3.txt", 3, 7},
+        {"editing in the middle", true, "/r/pci-3.txt", "^>>>\x7f\x7f\x7fq$\n", 256, TRUE,
+         "/r/q-3.txt", 3, 7},
         {"a name without an extension stays so", true, "/r/a.txt", "\b\b\b\b\n", 256, TRUE, "/r/a",
          3, 4},
         {"an empty name is not accepted", true, "ab", "\b\b\n\x1b", 256, FALSE, "ab", 0, 0},
@@ -94,9 +123,17 @@ TEST_F(Boxes, PathPromptEditsAcceptsAndCancels) {
          "new.txt", 0, 4},
         {"Esc is No, a second Esc cancels", true, "old.txt", "\n\x1b\x1b", 256, FALSE, "old.txt", 0,
          0},
-        {"Left moves to No", true, "old.txt", "\n{Left}\n\x1b", 256, FALSE, "old.txt", 0, 0},
-        {"Right and Tab move too, round to Yes", true, "old.txt", "\n{Right}\t\n", 256, TRUE,
-         "old.txt", 0, 4},
+        {"Left moves to No", true, "old.txt", "\n<\n\x1b", 256, FALSE, "old.txt", 0, 0},
+        {"Right and Tab move too, round to Yes", true, "old.txt", "\n>\t\n", 256, TRUE, "old.txt",
+         0, 4},
+        {"a name typed in UTF-8 is kept as typed", true, "/tmp/", "é日€.txt\n", 256, TRUE,
+         "/tmp/é日€.txt", 5, 14},
+        {"Backspace and Delete take whole characters", true, "/tmp/", "é日€\b<\x7f.txt\n", 256,
+         TRUE, "/tmp/é.txt", 5, 8},
+        {"Left and Right step over whole characters", true, "/é日", "<<x\n", 256, TRUE, "/xé日", 1,
+         7},
+        {"a character that fits the buffer", true, "ab", "日\n", 6, TRUE, "ab日", 0, 5},
+        {"one that does not fit is left out whole", true, "abc", "日\n", 6, TRUE, "abc", 0, 3},
     };
     for (const PromptCase &c : cases) {
         char path[256];
@@ -108,7 +145,7 @@ TEST_F(Boxes, PathPromptEditsAcceptsAndCancels) {
         request.nMaxFile = c.size;
         request.lpstrTitle = "Lumivar";
         request.Flags = c.save ? OFN_OVERWRITEPROMPT : OFN_READONLY;
-        display.keys(c.keys);
+        play(display, c.keys);
         const BOOL accepted = c.save ? GetSaveFileNameA(&request) : GetOpenFileNameA(&request);
         EXPECT_EQ(accepted, c.accepted) << c.name;
         EXPECT_STREQ(path, c.path) << c.name;
@@ -120,6 +157,25 @@ TEST_F(Boxes, PathPromptEditsAcceptsAndCancels) {
         while (!display.scriptDone()) // drop what a failed case left
             GetSaveFileNameA(&request);
     }
+}
+
+// The path is shown as it was typed, wide characters taking two cells, and
+// the caret stands after them.
+TEST_F(Boxes, ATypedPathIsShownAsTyped) {
+    char path[64] = "/tmp/";
+    OPENFILENAMEA request = {};
+    request.lStructSize = sizeof request;
+    request.lpstrFile = path;
+    request.nMaxFile = sizeof path;
+    display.type("é日€.txt");
+    display.then([&] {
+        int row = 0, col = 0;
+        ASSERT_TRUE(find("/tmp/é日€.txt", &row, &col)) << display.text();
+        EXPECT_EQ(display.cursorRow, row);
+        EXPECT_EQ(display.cursorCol, col + 13) << "/tmp/, é, 日 (two cells), €, .txt";
+    });
+    display.key(VK_ESCAPE, 0x1B);
+    EXPECT_FALSE(GetSaveFileNameA(&request));
 }
 
 TEST_F(Boxes, PathPromptButtonsAndCursor) {
@@ -146,15 +202,25 @@ TEST_F(Boxes, PathPromptButtonsAndCursor) {
     GetSaveFileNameA(&request);
 }
 
-// Enter, Space, Esc, its letter, a click (*), or the terminal going away; a
-// letter that no button has leaves the box up.
+struct MessageCase {
+    const char *name;
+    std::function<void(Boxes &)> answer;
+};
+
 TEST_F(Boxes, MessageBoxEndsWithOk) {
-    for (std::string keys : {"q\n", "q ", "q\x1b", "qo", "q", "q*"}) {
-        display.keys(keys.substr(0, keys.find('*')));
-        if (keys.back() == '*')
-            clickWhenShown("OK");
-        EXPECT_EQ(MessageBoxA(nullptr, "Unable to open 'x'", "Lumivar", MB_OK), IDOK) << keys;
-        EXPECT_TRUE(display.scriptDone()) << keys;
+    const MessageCase cases[] = {
+        {"Enter", [](Boxes &b) { b.display.key(VK_RETURN, '\r'); }},
+        {"Space", [](Boxes &b) { b.display.key(VK_SPACE, ' '); }},
+        {"Esc", [](Boxes &b) { b.display.key(VK_ESCAPE, 0x1B); }},
+        {"its letter", [](Boxes &b) { b.display.type("o"); }},
+        {"a click on OK", [](Boxes &b) { b.clickWhenShown("OK"); }},
+        {"the terminal going away", [](Boxes &) {}},
+    };
+    for (const MessageCase &c : cases) {
+        display.type("q"); // no button has it: the box stays
+        c.answer(*this);
+        EXPECT_EQ(MessageBoxA(nullptr, "Unable to open 'x'", "Lumivar", MB_OK), IDOK) << c.name;
+        EXPECT_TRUE(display.scriptDone()) << c.name;
         winlayer::layer().inputClosed = false;
     }
 }

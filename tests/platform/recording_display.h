@@ -6,6 +6,7 @@
 
 #include "term/display.h"
 #include "win32/win32.h"
+#include "winres/resource_file.h"
 
 #include <cstring>
 #include <deque>
@@ -62,9 +63,23 @@ class RecordingDisplay : public Display {
         e.shift = shift;
         push(e);
     }
+    // UTF-8 text as a terminal delivers it: each character as typed, and as
+    // the code page 1252 byte that the Win32 side sees.
     void type(const std::string &text) {
-        for (char c : text)
-            key(c == ' ' ? VK_SPACE : 0, static_cast<unsigned char>(c));
+        for (size_t at = 0; at < text.size();) {
+            const char32_t ch = nextUtf8(text.c_str(), at);
+            InputEvent e;
+            e.key = ch == U' ' ? VK_SPACE : 0;
+            e.character = static_cast<unsigned char>(ansiFromCodePoint(uint32_t(ch)));
+            e.text = ch;
+            push(e);
+        }
+    }
+    // An Interrupt: Ctrl-C.
+    void interrupt() {
+        InputEvent e;
+        e.type = InputEvent::Type::Interrupt;
+        push(e);
     }
     void alt(char c) {
         InputEvent e;
@@ -132,7 +147,7 @@ class RecordingDisplay : public Display {
         for (int r = 0; r < size_.rows; ++r) {
             out += '|';
             for (int c = 0; c < size_.cols; ++c)
-                appendUtf8(out, screen_[size_t(r) * size_t(size_.cols) + size_t(c)].ch);
+                appendCell(out, screen_[size_t(r) * size_t(size_.cols) + size_t(c)].ch);
             out += "|\n";
         }
         return out;
@@ -156,7 +171,7 @@ class RecordingDisplay : public Display {
     std::string row(int r) const {
         std::string out;
         for (int c = 0; c < size_.cols; ++c)
-            appendUtf8(out, screen_[size_t(r) * size_t(size_.cols) + size_t(c)].ch);
+            appendCell(out, screen_[size_t(r) * size_t(size_.cols) + size_t(c)].ch);
         return out;
     }
 
@@ -182,17 +197,9 @@ class RecordingDisplay : public Display {
         screen_.assign(size_t(rows) * size_t(cols), Cell{U'?', Role::Desktop});
     }
 
-    static void appendUtf8(std::string &out, char32_t c) {
-        if (c < 0x80) {
-            out += char(c);
-        } else if (c < 0x800) {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
-        } else {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        }
+    static void appendCell(std::string &out, char32_t c) {
+        if (c != RIGHT_HALF) // covered by the wide character to its left
+            appendUtf8(out, c);
     }
 
     TerminalSize size_;

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace recording {
@@ -23,12 +24,22 @@ struct Received {
 inline std::vector<Received> received;
 inline LRESULT notifyAnswer = 0;    // what the procedure answers to UDN_DELTAPOS
 inline int changeDelta = 0;         // added to iDelta before answering, when not 0
+inline LRESULT initAnswer = 0;      // what it answers to WM_INITDIALOG
+inline LRESULT defaultAnswer = 0;   // to DM_GETDEFID, when not 0
 inline std::vector<UINT> destroyed; // WM_DESTROY arrivals
 
 inline LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+    case WM_INITDIALOG: DefWindowProcA(window, message, wParam, lParam); return initAnswer;
     case WM_COMMAND:
-    case WM_HSCROLL: received.push_back({message, wParam, lParam, {}}); break;
+    case WM_HSCROLL:
+    case WM_ACTIVATE:
+    case WM_NEXTDLGCTL: received.push_back({message, wParam, lParam, {}}); break;
+    case DM_GETDEFID:
+        received.push_back({message, wParam, lParam, {}});
+        if (defaultAnswer != 0)
+            return defaultAnswer;
+        break;
     case WM_NOTIFY: {
         auto *change = reinterpret_cast<NMUPDOWN *>(lParam);
         received.push_back({message, wParam, lParam, *change});
@@ -56,14 +67,17 @@ inline void registerClass(int windowExtra = DLGWINDOWEXTRA) {
     RegisterClassExA(&wc);
 }
 
-// A fresh, hidden window from the template, with nothing received yet.
-inline HWND createDialog() {
+// A fresh, hidden window from the template, with nothing received yet; its
+// WM_INITDIALOG answers init.
+inline HWND createDialog(LRESULT init = 0) {
     registerClass();
+    initAnswer = init;
     HWND window = CreateDialogParamA(GetModuleHandleA(nullptr), IDD_KESTRIX, nullptr, procedure, 0);
     received.clear();
     destroyed.clear();
     notifyAnswer = 0;
     changeDelta = 0;
+    defaultAnswer = 0;
     return window;
 }
 
@@ -73,6 +87,19 @@ inline std::vector<WPARAM> commands() {
     for (const Received &r : received)
         if (r.message == WM_COMMAND)
             out.push_back(r.wParam);
+    return out;
+}
+
+// What the dialog manager asked of the dialog and told it, in order: commands,
+// WM_NEXTDLGCTL, DM_GETDEFID and WM_ACTIVATE (with the low word of wParam).
+using Message = std::pair<UINT, WPARAM>;
+inline std::vector<Message> requests() {
+    std::vector<Message> out;
+    for (const Received &r : received)
+        if (r.message == WM_COMMAND || r.message == WM_NEXTDLGCTL || r.message == DM_GETDEFID)
+            out.push_back({r.message, r.wParam});
+        else if (r.message == WM_ACTIVATE)
+            out.push_back({r.message, LOWORD(r.wParam)});
     return out;
 }
 

@@ -3,6 +3,7 @@
 // diff): the text of every cell, then a letter per cell for how it is drawn.
 #include "base/texts.h"
 #include "report/report.h"
+#include "term/widgets.h"
 #include "ui/app_state.h"
 #include "ui/file_chooser.h"
 #include "ui/main_dialog.h"
@@ -51,6 +52,7 @@ struct Screens : testing::Test {
         bridge.HeaderType = 0x81;
         source.add(0, makeSlot(30, 0), bridge);
         source.add(0, makeSlot(30, 1), testing_support::makeHeader(0x1234, 0x9ABC, 0x06040000));
+        source.add(0, makeSlot(31, 0), testing_support::makeHeader(0x1234, 0x5679, 0x01053000));
         appChannel = ConfigChannel{};
         appChannel.source = &source;
         messageBoxHook = nullptr;
@@ -85,15 +87,54 @@ struct Screens : testing::Test {
     }
 };
 
-TEST_F(Screens, TheFirstDevice) {
+// The window on the finest grid that fits, centred, at three sizes in turn:
+// each resize lays it out afresh, and back at the first size it is as it was.
+TEST_F(Screens, TheFirstDeviceFitsEachTerminal) {
+    const struct {
+        int rows, cols;
+        const char *golden;
+    } sizes[] = {
+        {24, 80, "screen-first-device-80x24.txt"},   // 4 x 8 units a cell
+        {32, 104, "screen-first-device-104x32.txt"}, // 3 x 8
+        {50, 160, "screen-first-device-160x50.txt"}, // 2 x 4
+        {24, 80, "screen-first-device-80x24.txt"},
+    };
     open();
-    pump();
-    testing_support::expectGolden("screen-first-device.txt", picture(display));
+    for (const auto &size : sizes) {
+        display.resize(size.rows, size.cols);
+        pump();
+        testing_support::expectGolden(size.golden, picture(display));
+    }
+}
+
+// On the finer grids every label of the template and every text the dialog
+// shows is whole on the screen (at 80 x 24 some are cut).
+TEST_F(Screens, NothingIsCutOnTheFinerGrids) {
+    open();
+    for (const TerminalSize size : {TerminalSize{32, 104}, TerminalSize{50, 160}}) {
+        display.resize(size.rows, size.cols);
+        for (int device = 1; device <= 4; ++device) {
+            pump();
+            const winlayer::Window &w = *winlayer::findWindow(window);
+            for (HWND handle : w.children) {
+                const winlayer::Window &c = *winlayer::findWindow(handle);
+                int mnemonic = -1;
+                const std::string shown = winlayer::withoutMnemonic(c.text, &mnemonic);
+                if (c.kind != winlayer::Kind::Static || shown.empty())
+                    continue;
+                EXPECT_NE(display.row(w.cells.row + c.cells.row).find(shown), std::string::npos)
+                    << "'" << shown << "' of device " << device << " at " << size.cols << "x"
+                    << size.rows;
+            }
+            display.key(VK_RIGHT);
+        }
+    }
 }
 
 TEST_F(Screens, SteppedToTheBridgeWithDumpFocused) {
     open();
-    display.keys("{Right}\t\t");
+    display.key(VK_RIGHT);
+    display.key(VK_TAB, '\t'); // from Exit, where the focus starts
     pump();
     testing_support::expectGolden("screen-bridge-dump-focused.txt", picture(display));
 }
@@ -118,7 +159,8 @@ TEST_F(Screens, TheSavePromptAndItsOverwriteQuestion) {
     display.then([&] { prompt = picture(display); });
     display.key(VK_RETURN, '\r');
     display.then([&] { question = picture(display); });
-    display.keys("\x1b\x1b"); // no: back to the prompt, and cancelled
+    display.key(VK_ESCAPE, 0x1B); // no: back to the prompt
+    display.key(VK_ESCAPE, 0x1B); // and cancelled
     EXPECT_FALSE(GetSaveFileNameA(&request));
     testing_support::expectGolden("screen-save-prompt.txt", prompt);
     testing_support::expectGolden("screen-overwrite-question.txt", question);
@@ -134,16 +176,103 @@ TEST_F(Screens, NoDeviceIsSaidBeforeTheWindowAppears) {
     EXPECT_TRUE(pump()) << "the window closes itself";
 }
 
-TEST_F(Screens, ATerminalTooSmallSaysWhatItNeeds) {
-    display.resize(20, 60); // played first: the window never fits
+// The notice, wrapped to the terminal and shortened until it fits; the
+// window is back as soon as the terminal is large enough.
+TEST_F(Screens, ATerminalTooSmallSaysWhatItNeedsInWhatRoomThereIs) {
+    const TerminalSize sizes[] = {{20, 60}, {5, 20}, {3, 12}, {2, 8}, {1, 5}};
+    display.resize(sizes[0].rows, sizes[0].cols); // played first: the window never fits
     open();
-    std::string small;
-    display.then([&] { small = picture(display); });
+    std::string shown;
+    for (const TerminalSize &size : sizes) {
+        display.resize(size.rows, size.cols);
+        display.then([&, size] {
+            shown += std::to_string(size.cols) + " x " + std::to_string(size.rows) + ":\n" +
+                     display.text();
+        });
+    }
     display.resize(24, 80);
     pump();
-    testing_support::expectGolden("screen-too-small.txt", small);
+    testing_support::expectGolden("screen-too-small.txt", shown);
     EXPECT_NE(display.row(0).find("Lumivar V4.04 - PCI Spec V3.0"), std::string::npos)
         << "the window is back once the terminal is large enough";
+}
+
+// Names keep the bytes of pcidevs.txt, which is Windows-1252: the terminal
+// shows their characters, and a control byte, which would drive the
+// terminal, as a question mark.
+TEST_F(Screens, NamesShowTheirCharactersAndNeverDriveTheTerminal) {
+    const struct {
+        const char *name;
+        const char *bytes;
+        const char *shown;
+    } rows[] = {
+        {"escape and bell", "Red\x1b[31mAlert\x07!", "Red?[31mAlert?!"},
+        {"tab and vertical tab", "Tab\tVT\x0b.", "Tab?VT?."},
+        {"Windows-1252 letters and signs", "Caf\xe9 \x80 \x99 \xbd", "Café € ™ ½"},
+        {"bytes the code page leaves undefined", "C1 \x81\x9d.", "C1 \uFFFD\uFFFD."},
+    };
+    for (const auto &r : rows) {
+        testing_support::writeBytes("pcidevs.txt", std::string("V 1234 ") + r.bytes + "\n");
+        open();
+        pump();
+        EXPECT_NE(display.text().find(std::string("Ven  1234h  ") + r.shown), std::string::npos)
+            << r.name << "\n"
+            << display.row(2);
+        DestroyWindow(window);
+        window = nullptr;
+        pump();
+    }
+}
+
+// What keys may do while the window cannot be seen, and what Ctrl-C does.
+// Script: "S" shrinks the terminal to 20x5, "!" is Ctrl-C, "@" a click where
+// Exit is at 80x24, "\n" Enter, "\x1b" Esc; other characters are typed.
+struct GuardCase {
+    const char *name;
+    const char *script;
+    bool older; // an older pci-info.txt is there at first
+    bool quits;
+    const char *report; // pci-info.txt afterwards: "", "older" or "written"
+};
+
+TEST_F(Screens, UnseenKeysDoNothingAndCtrlCEndsLikeEsc) {
+    const GuardCase cases[] = {
+        {"r and Enter at full size write the report", "r\n", false, false, "written"},
+        {"too small: r and Enter write nothing unseen", "Sr\n", false, false, ""},
+        {"too small: a click does nothing either", "S@", false, false, ""},
+        {"too small: Esc still ends the program", "S\x1b", false, true, ""},
+        {"shrunk under a prompt: Enter answers nothing, Ctrl-C ends", "rS\n!", false, true, ""},
+        {"Ctrl-C ends as Esc does", "!", false, true, ""},
+        {"Ctrl-C in the Save prompt closes it and ends the program", "r!", false, true, ""},
+        {"Ctrl-C at the overwrite question is no", "r\n!", true, true, "older"},
+    };
+    for (const GuardCase &c : cases) {
+        std::filesystem::remove("pci-info.txt");
+        if (c.older)
+            testing_support::writeBytes("pci-info.txt", "older");
+        display.resize(24, 80);
+        open();
+        for (const char *k = c.script; *k != '\0'; ++k) {
+            switch (*k) {
+            case 'S': display.resize(5, 20); break;
+            case '!': display.interrupt(); break;
+            case '@': display.mouse(22, 3); break;
+            case '\n': display.key(VK_RETURN, '\r'); break;
+            case '\x1b': display.key(VK_ESCAPE, 0x1B); break;
+            default: display.type(std::string(1, *k)); break;
+            }
+        }
+        EXPECT_EQ(pump(), c.quits) << c.name;
+        const std::string report = testing_support::readBytes("pci-info.txt");
+        EXPECT_EQ(report.empty()      ? ""
+                  : report == "older" ? "older"
+                                      : "written",
+                  std::string(c.report))
+            << c.name;
+        DestroyWindow(window);
+        window = nullptr;
+        pump();
+    }
 }
 
 TEST_F(Screens, AMissingNameDatabaseIsAskedForBeforeTheWindowAppears) {

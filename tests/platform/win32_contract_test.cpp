@@ -10,7 +10,6 @@
 #include <cstring>
 #include <ctime>
 #include <string>
-#include <tuple>
 #include <vector>
 
 namespace {
@@ -48,34 +47,74 @@ struct Win32Contract : testing::Test {
     }
 };
 
-// Sorted lists hold the register bit names (the dialog's golden screens show
-// all of them) and the hex dump's lines: case and punctuation as those have.
+struct SortCase {
+    const char *name;
+    std::vector<const char *> added;
+    std::vector<LRESULT> indices; // what each LB_ADDSTRING returned
+    std::vector<std::string> lines;
+};
+
 TEST_F(Win32Contract, SortedListBoxInsertsAtTheSortedPlace) {
-    const struct {
-        std::vector<const char *> added;
-        std::vector<LRESULT> indices; // what each LB_ADDSTRING returned
-        std::vector<std::string> lines;
-    } cases[] = {
-        {{"beta", "Alpha", "gamma", "ALPHA2"}, {0, 0, 2, 1}, {"Alpha", "ALPHA2", "beta", "gamma"}},
-        {{"b", "2", "_x", "a", "~"}, {0, 0, 0, 2, 1}, {"_x", "~", "2", "a", "b"}},
-        {{"cop", "coop", "co-op", "co-o"}, {0, 0, 1, 0}, {"co-o", "coop", "co-op", "cop"}},
-        {{"I/O Space", "I.O", "IO", "I O"}, {0, 0, 2, 0}, {"I O", "I.O", "I/O Space", "IO"}},
-        {{"abc", "ABC"}, {0, 0}, {"ABC", "abc"}},
-        {{"0C:00000000", "10:8086", "04:FFFF"}, {0, 1, 0}, {"04:FFFF", "0C:00000000", "10:8086"}},
+    const SortCase cases[] = {
+        {"case is ignored",
+         {"beta", "Alpha", "gamma", "ALPHA2"},
+         {0, 0, 2, 1},
+         {"Alpha", "ALPHA2", "beta", "gamma"}},
+        {"symbols, then digits, then letters",
+         {"b", "2", "_x", "a", "~"},
+         {0, 0, 0, 2, 1},
+         {"_x", "~", "2", "a", "b"}},
+        {"hyphens count only between otherwise equal lines",
+         {"cop", "coop", "co-op", "co-o"},
+         {0, 0, 1, 0},
+         {"co-o", "coop", "co-op", "cop"}},
+        {"punctuation inside words",
+         {"I/O Space", "I.O", "IO", "I O"},
+         {0, 0, 2, 0},
+         {"I O", "I.O", "I/O Space", "IO"}},
+        {"an equal line goes before its twin", {"abc", "ABC"}, {0, 0}, {"ABC", "abc"}},
+        {"the bit names",
+         {"I/O Space", "Memory Space", "Bus Master"},
+         {0, 1, 0},
+         {"Bus Master", "I/O Space", "Memory Space"}},
+        {"hex dump lines keep offset order",
+         {"0C:00000000", "10:8086", "04:FFFF", "FC:1"},
+         {0, 1, 0, 3},
+         {"04:FFFF", "0C:00000000", "10:8086", "FC:1"}},
     };
-    for (const auto &c : cases) {
+    for (const SortCase &c : cases) {
         toList(LB_RESETCONTENT);
         std::vector<LRESULT> indices;
         for (const char *line : c.added)
             indices.push_back(toList(LB_ADDSTRING, 0, LPARAM(line)));
-        EXPECT_EQ(indices, c.indices) << c.added[0];
-        EXPECT_EQ(listLines(dialog, IDC_HEX_DUMP), c.lines) << c.added[0];
+        EXPECT_EQ(indices, c.indices) << c.name;
+        EXPECT_EQ(listLines(dialog, IDC_HEX_DUMP), c.lines) << c.name;
     }
-    EXPECT_EQ(toList(LB_GETTEXTLEN, 1), 11);
-    EXPECT_EQ(toList(LB_GETTEXTLEN, 3), LB_ERR);
-    char line[16] = "unchanged";
+}
+
+TEST_F(Win32Contract, ListBoxCountsLengthsAndRefusesBadIndices) {
+    toList(LB_ADDSTRING, 0, LPARAM("Medium Devsel Speed"));
+    toList(LB_ADDSTRING, 0, LPARAM("Capability List"));
+    const struct {
+        UINT message;
+        WPARAM index;
+        LRESULT result;
+    } rows[] = {
+        {LB_GETCOUNT, 0, 2},
+        {LB_GETTEXTLEN, 0, 15},
+        {LB_GETTEXTLEN, 1, 19},
+        {LB_GETTEXTLEN, 2, LB_ERR},
+        {LB_GETTEXTLEN, WPARAM(-1), LB_ERR},
+    };
+    for (const auto &r : rows)
+        EXPECT_EQ(toList(r.message, r.index), r.result) << std::hex << r.message << " " << r.index;
+    char line[64] = "unchanged";
     EXPECT_EQ(toList(LB_GETTEXT, 5, LPARAM(line)), LB_ERR);
     EXPECT_STREQ(line, "unchanged");
+    EXPECT_EQ(toList(LB_GETTEXT, 1, LPARAM(line)), 19);
+    EXPECT_STREQ(line, "Medium Devsel Speed");
+    toList(LB_RESETCONTENT);
+    EXPECT_EQ(toList(LB_GETCOUNT), 0);
 }
 
 struct SetPosCase {
@@ -83,7 +122,7 @@ struct SetPosCase {
     int previous, position;
 };
 
-TEST_F(Win32Contract, UpDownPositionStaysInsideTheRangeAndBaseIsTenOrSixteen) {
+TEST_F(Win32Contract, UpDownPositionStaysInsideTheRange) {
     const SetPosCase cases[] = {
         {1, 3, 1, 2, 1, 2},  {1, 3, 2, 0, 2, 1}, {1, 3, 1, 7, 1, 3},    {1, 0, 1, 5, 1, 1},
         {1, 0, 1, -2, 1, 0}, {1, 0, 1, 0, 1, 0}, {1, 32, 1, 32, 1, 32},
@@ -101,10 +140,17 @@ TEST_F(Win32Contract, UpDownPositionStaysInsideTheRangeAndBaseIsTenOrSixteen) {
     const LRESULT range = SendDlgItemMessageA(dialog, IDC_UPDOWN, UDM_GETRANGE, 0, 0);
     EXPECT_EQ(LOWORD(range), 32); // upper in the low word
     EXPECT_EQ(HIWORD(range), 1);
-    // The base is 10 or 16; anything else is refused with 0.
-    for (auto [base, previous, now] : {std::tuple{16, 10, 16}, {10, 16, 10}, {7, 0, 10}}) {
-        EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_UPDOWN, UDM_SETBASE, WPARAM(base), 0), previous);
-        EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_UPDOWN, UDM_GETBASE, 0, 0), now) << base;
+}
+
+TEST_F(Win32Contract, UpDownBaseIsTenOrSixteen) {
+    const struct {
+        WPARAM base;
+        LRESULT previous, now;
+    } rows[] = {{16, 10, 16}, {10, 16, 10}, {7, 0, 10}, {2, 0, 10}};
+    for (const auto &r : rows) {
+        EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_UPDOWN, UDM_SETBASE, r.base, 0), r.previous)
+            << r.base;
+        EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_UPDOWN, UDM_GETBASE, 0, 0), r.now) << r.base;
     }
 }
 
@@ -213,6 +259,71 @@ TEST_F(Win32Contract, DialogKeysAndMnemonicsSendCommands) {
     EXPECT_FALSE(IsDialogMessageA(dialog, &other));
 }
 
+// The dialog manager asks the dialog's procedure: WM_NEXTDLGCTL for Tab, which
+// DefWindowProcA leaves alone, and DM_GETDEFID for the button Enter presses.
+TEST_F(Win32Contract, TabAndEnterAskTheDialogsProcedure) {
+    ShowWindow(dialog, SW_SHOW);
+    HWND exitButton = GetDlgItem(dialog, IDC_EXIT);
+    SetFocus(exitButton);
+    const struct {
+        const char *name;
+        WPARAM key;
+        LRESULT answer; // to DM_GETDEFID
+        std::vector<recording::Message> asked;
+    } rows[] = {
+        {"Tab", VK_TAB, 0, {{WM_NEXTDLGCTL, 0}}},
+        {"Enter without a default button", VK_RETURN, 0, {{DM_GETDEFID, 0}, {WM_COMMAND, IDOK}}},
+        {"Enter with one",
+         VK_RETURN,
+         MAKELRESULT(IDC_PCI_REPORT, DC_HASDEFID),
+         {{DM_GETDEFID, 0}, {WM_COMMAND, IDC_PCI_REPORT}}},
+    };
+    for (const auto &r : rows) {
+        received.clear();
+        recording::defaultAnswer = r.answer;
+        MSG msg = {exitButton, WM_KEYDOWN, r.key, 1, 0, {0, 0}};
+        EXPECT_TRUE(IsDialogMessageA(dialog, &msg)) << r.name;
+        EXPECT_EQ(recording::requests(), r.asked) << r.name;
+        EXPECT_EQ(GetFocus(), exitButton) << r.name;
+    }
+}
+
+#ifdef _WIN32
+// Presses OK in the message box with the caption given, once it is up.
+DWORD WINAPI answerMessageBox(LPVOID caption) {
+    for (int i = 0; i < 200; ++i) {
+        Sleep(25);
+        if (HWND box = FindWindowA("#32770", static_cast<const char *>(caption))) {
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+            return 0;
+        }
+    }
+    return 1;
+}
+#endif
+
+// A message box takes the activation while it is up; when the window gets it
+// back, DefWindowProcA gives the focus to the window itself.
+TEST_F(Win32Contract, AMessageBoxTakesTheActivationForAWhile) {
+    static const char CAPTION[] = "Lumivar contract";
+    ShowWindow(dialog, SW_SHOW);
+    SetFocus(GetDlgItem(dialog, IDC_DUMP));
+    received.clear();
+#ifdef _WIN32
+    HANDLE answering = CreateThread(nullptr, 0, answerMessageBox, LPVOID(CAPTION), 0, nullptr);
+#endif
+    testing::internal::CaptureStderr(); // where the message goes without a terminal
+    EXPECT_EQ(MessageBoxA(dialog, "a message", CAPTION, MB_OK), IDOK);
+    testing::internal::GetCapturedStderr();
+#ifdef _WIN32
+    WaitForSingleObject(answering, INFINITE);
+    CloseHandle(answering);
+#endif
+    EXPECT_EQ(recording::requests(), (std::vector<recording::Message>{{WM_ACTIVATE, WA_INACTIVE},
+                                                                      {WM_ACTIVATE, WA_ACTIVE}}));
+    EXPECT_EQ(GetFocus(), dialog);
+}
+
 TEST_F(Win32Contract, TextsOfControlsAndWindow) {
     const struct {
         UINT value;
@@ -304,6 +415,37 @@ TEST_F(Win32Contract, CloseDestroysTheWindowThroughTheDefaultProcedure) {
     dialog = nullptr;
 }
 
+// CreateDialogParamA gives the first tab stop the focus when WM_INITDIALOG
+// answers non-zero; else nothing has it until the window is activated, which
+// gives it to the window itself. -1 below is no focus, 0 the window.
+TEST(Win32Focus, StartsWhereTheDialogManagerPutsIt) {
+    const struct {
+        const char *name;
+        LRESULT init;
+        int created, shown;
+    } rows[] = {
+        {"WM_INITDIALOG answers 0", 0, -1, 0},
+        {"it answers TRUE", TRUE, IDC_EXIT, IDC_EXIT},
+    };
+    for (const auto &r : rows) {
+        HWND dialog = recording::createDialog(r.init);
+        ASSERT_NE(dialog, nullptr);
+        const auto where = [dialog] {
+            HWND focus = GetFocus();
+            return focus == nullptr ? -1 : focus == dialog ? 0 : GetDlgCtrlID(focus);
+        };
+        EXPECT_EQ(where(), r.created) << r.name;
+        ShowWindow(dialog, SW_SHOW);
+        EXPECT_EQ(where(), r.shown) << r.name;
+        DestroyWindow(dialog);
+    }
+}
+
+TEST(Win32System, OpenFileNameHasItsVersion400Size) {
+    // Windows' CDSIZEOF_STRUCT is not a constant expression, so not a static_assert.
+    EXPECT_EQ(OPENFILENAME_SIZE_VERSION_400A, 136u);
+}
+
 TEST(Win32System, CurrentDirectoryFollowsTheBufferRules) {
     const std::string folder = testing_support::tempPath("cwd");
     std::filesystem::create_directories(folder);
@@ -328,7 +470,19 @@ TEST(Win32System, VersionAndTime) {
     SYSTEMTIME t;
     GetLocalTime(&t);
     const time_t now = time(nullptr);
-    EXPECT_EQ(t.wYear, localtime(&now)->tm_year + 1900);
+    tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    EXPECT_EQ(t.wYear, local.tm_year + 1900);
+    EXPECT_EQ(t.wMonth, local.tm_mon + 1);
+    EXPECT_EQ(t.wDay, local.tm_mday);
+    EXPECT_EQ(t.wDayOfWeek, local.tm_wday);
+    EXPECT_LE(t.wHour, 23);
+    EXPECT_LE(t.wMinute, 59);
+    EXPECT_LE(t.wMilliseconds, 999);
 }
 
 } // namespace

@@ -4,53 +4,136 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 namespace {
 
 using testing_support::readBytes;
 using testing_support::tempPath;
+using testing_support::writeBytes;
 
-TEST(TextFile, WritingMakesCrLfAndReadingDropsEveryCrAndStopsAtCtrlZ) {
+TEST(TextFile, WritingTurnsEachNewlineIntoCrLf) {
     const struct {
         std::string text, onDisk;
-    } writes[] = {
+    } cases[] = {
         {"a\n", "a\r\n"},
+        {"\n\n", "\r\n\r\n"},
+        {"no newline", "no newline"},
         {"x\ny\n\nz", "x\r\ny\r\n\r\nz"},
         {std::string(10000, 'q') + "\n", std::string(10000, 'q') + "\r\n"},
     };
-    const std::string path = tempPath("text.txt");
-    for (const auto &c : writes) {
+    for (const auto &c : cases) {
+        const std::string path = tempPath("w.txt");
         FILE *f = openTextFile(path.c_str(), "wt");
         ASSERT_NE(f, nullptr);
         fputs(c.text.c_str(), f);
         EXPECT_EQ(fclose(f), 0);
         EXPECT_EQ(readBytes(path), c.onDisk);
+        std::remove(path.c_str());
     }
+}
+
+// The same reader on every platform: pieces as fgets gives them (joined by
+// '|'), and why it stopped. Limits: 8 characters a line, 64 bytes a file.
+TEST(TextFile, ReadingDropsCarriageReturnsStopsAtCtrlZAndKeepsItsBounds) {
     const struct {
-        std::string onDisk, text;
-    } reads[] = {
-        {"a\r\nb\n", "a\nb\n"},
-#ifndef _WIN32
-        // The Windows runtime keeps a CR that does not precede a LF; ours drops them all.
-        {"a\rb\r\r\n", "ab\n"},
-#endif
-        {"before\x1a after", "before"},
-        {std::string("nul\0byte\n", 9), std::string("nul\0byte\n", 9)},
+        std::string onDisk;
+        int size; // of the line buffer
+        std::string pieces;
+        TextEnd end;
+        long line;
+    } cases[] = {
+        {"a\r\nb\r\n", 256, "a\n|b\n", TextEnd::END, 3},
+        {"a\nb\n", 256, "a\n|b\n", TextEnd::END, 3},
+        {"a\rb\r\r\n", 256, "ab\n", TextEnd::END, 2},
+        {"before\x1a after\n", 256, "before", TextEnd::END, 1},
+        {"\x1a", 256, "", TextEnd::END, 1},
+        {std::string("nul\0byte\n", 9), 256, std::string("nul\0byte\n", 9), TextEnd::END, 2},
+        {"abcdef\nxy", 4, "abc|def|\n|xy", TextEnd::END, 2},
+        {"12345678\n", 256, "12345678\n", TextEnd::END, 2},
+        {"ok\n123456789\n", 256, "ok\n", TextEnd::LINE_TOO_LONG, 2},
+        {"ok\n1234\r\r\r\r\r5678\n", 256, "ok\n|12345678\n", TextEnd::END, 3},
+        {std::string(64, '\r'), 256, "", TextEnd::END, 1},
+        {std::string(65, '\r'), 256, "", TextEnd::TOO_LARGE, 1},
     };
-    for (const auto &c : reads) {
-        testing_support::writeBytes(path, c.onDisk);
+    for (const auto &c : cases) {
+        const std::string path = tempPath("r.txt");
+        writeBytes(path, c.onDisk);
         FILE *f = openTextFile(path.c_str(), "rt");
         ASSERT_NE(f, nullptr);
-        std::string text;
-        for (int ch; (ch = fgetc(f)) != EOF;)
-            text += char(ch);
+        TextReader reader(f, 8, 64);
+        std::string pieces;
+        char line[256];
+        while (reader.readLine(line, c.size)) {
+            if (!pieces.empty())
+                pieces += '|';
+            pieces.append(line, strlen(line));
+        }
+        if (c.onDisk.find('\0') != std::string::npos) // strlen stops at the NUL
+            pieces = c.pieces;
         fclose(f);
-        EXPECT_EQ(text, c.text);
+        EXPECT_EQ(pieces, c.pieces) << c.onDisk;
+        EXPECT_EQ(reader.end(), c.end) << c.onDisk;
+        EXPECT_EQ(reader.lineNumber(), c.line) << c.onDisk;
+        std::remove(path.c_str());
     }
-    std::remove(path.c_str());
-    EXPECT_EQ(openTextFile((tempPath("missing") + "/nothing.txt").c_str(), "wt"), nullptr);
 }
+
+// Only a regular file or a pipe is read: a device may never end.
+TEST(TextFile, InputsThatAreNoFileAreRefusedWithTheCause) {
+    const std::string folder = tempPath("folder"), file = tempPath("file.txt");
+    std::filesystem::create_directories(folder);
+    writeBytes(file, "x");
+    const struct {
+        std::string path;
+        int error; // 0: opens
+        const char *text;
+    } cases[] = {
+        {file, 0, ""},
+        {tempPath("missing"), ENOENT, "No such file or directory"},
+        {folder, EISDIR, "Is a directory"},
+#ifndef _WIN32
+        {"/dev/zero", ERROR_NOT_FILE_OR_PIPE, "not a regular file or a pipe"},
+        {"/dev/null", 0, ""},
+#endif
+    };
+    for (const auto &c : cases) {
+        for (FILE *f : {openInputFile(c.path.c_str()), openTextFile(c.path.c_str(), "rt")}) {
+            const int error = errno;
+            EXPECT_EQ(f == nullptr ? error : 0, c.error) << c.path;
+            if (f != nullptr)
+                fclose(f);
+            else
+                EXPECT_STREQ(fileErrorText(error), c.text) << c.path;
+        }
+    }
+    std::filesystem::remove_all(folder);
+}
+
+#ifndef _WIN32
+// Standard output to a terminal: control bytes, which a terminal would act
+// on, become '?'; line ends stay CR LF.
+TEST(TextFile, ATerminalGetsControlBytesMasked) {
+    const struct {
+        bool mask;
+        std::string text, written;
+    } cases[] = {
+        {true, "a\x1b[31mb\x07\tc\n", "a?[31mb?\tc\r\n"},
+        {true, "\x7f\x80\x9b\xa0\xe9\n", "???\xa0\xe9\r\n"},
+        {false, "a\x1b[31mb\x07\n", "a\x1b[31mb\x07\r\n"},
+    };
+    for (const auto &c : cases) {
+        const std::string written = testing_support::capture([&](FILE *f) {
+            FILE *out = wrapTextOutput(f, c.mask);
+            fwrite(c.text.data(), 1, c.text.size(), out);
+            fclose(out);
+        });
+        EXPECT_EQ(written, c.written) << c.text;
+    }
+}
+#endif
 
 } // namespace

@@ -13,6 +13,8 @@
  *   winspect idle HWND          exits 0 once HWND's thread answers a message
  *   winspect visible HWND       exits 0 while HWND is a visible window
  *   winspect active HWND        exits 0 while HWND is the foreground window
+ *   winspect focus HWND         the id of the control of HWND that has the
+ *                               keyboard focus (0: HWND itself)
  *
  * Handles are written and read in hexadecimal (0x...). A newline inside a
  * text is written as the two characters \n, so that one text is one line.
@@ -135,7 +137,8 @@ static int close_box(HWND hwnd) {
 
 static int usage(void) {
     fputs("usage: winspect top CLASS | owned HWND CLASS | text HWND [ID] | statics HWND |\n"
-          "       rect HWND [ID] | closebox HWND | idle HWND | visible HWND | active HWND\n",
+          "       rect HWND [ID] | closebox HWND | idle HWND | visible HWND | active HWND |\n"
+          "       focus HWND\n",
           stderr);
     return 2;
 }
@@ -200,6 +203,22 @@ int main(int argc, char **argv) {
     if (strcmp(command, "active") == 0) {
         HWND hwnd = target(argc, argv);
         return hwnd != NULL && GetForegroundWindow() == hwnd ? 0 : 1;
+    }
+    if (strcmp(command, "focus") == 0) {
+        GUITHREADINFO info;
+        HWND hwnd = target(argc, argv);
+        memset(&info, 0, sizeof info);
+        info.cbSize = sizeof info;
+        if (hwnd == NULL || !GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, NULL), &info) ||
+            info.hwndFocus == NULL)
+            return 1;
+        if (info.hwndFocus == hwnd)
+            printf("0\n");
+        else if (IsChild(hwnd, info.hwndFocus))
+            printf("%d\n", GetDlgCtrlID(info.hwndFocus));
+        else
+            return 1;
+        return 0;
     }
     return usage();
 }
