@@ -185,6 +185,15 @@ TEST(NameDatabase, FollowsOnlyBranchesThatNameAFunction) {
     }
 }
 
+// An R that names nothing, though another function has its revision, ends
+// the branch: the S after it names nothing either.
+TEST(NameDatabase, ALineThatNamesNothingEndsItsBranch) {
+    const auto names = load({DEV, {0x1A2B, 0x0200, 0x3C4D, 0x0005, 0x03}},
+                            V + D + "O 3C4D Boards\nR 03 Rev C\nS 0005 Board\n");
+    EXPECT_EQ(names[0], (Names{"Vendor", "Device", "Boards", "", ""}));
+    EXPECT_EQ(names[1], (Names{"Vendor", "", "", "", ""}));
+}
+
 TEST(NameDatabase, OneLineNamesEveryMatchingFunction) {
     const auto names = load({DEV, DEV, {0x1A2B, 0x0200, 0, 0, 0}}, V + D);
     EXPECT_EQ(names[0][NAME_DEVICE], "Device");
