@@ -67,7 +67,7 @@ start() {
         "cd '$folder' && LC_ALL=C.UTF-8 TERM=$term '$lumivar' $*; echo \$? >'$work/status'; stty -a >'$work/stty'; sleep 60"
 }
 ended_with() {
-    for _ in $(seq 50); do [ -s "$work/status" ] && break; sleep 0.1; done
+    for _ in $(seq 200); do [ -s "$work/status" ] && break; sleep 0.1; done
     [ "$(cat "$work/status" 2>/dev/null)" = "$1" ]
 }
 
