@@ -12,7 +12,7 @@
 namespace {
 
 unsigned key(const DumpEntry &e) {
-    return functionOrder(e.bus, e.slot);
+    return unsigned(functionOrder(e));
 }
 
 void require(bool condition) {
