@@ -6,34 +6,30 @@
 
 namespace {
 
+// Keeps a decoded structure in its member of the union and its kind.
+template <typename Cap>
+void keep(Capability &c, CapabilityKind kind, Cap Capability::*member, const Cap &decoded) {
+    c.kind = kind;
+    c.*member = decoded;
+    c.truncated = decoded.truncated;
+}
+
 void decodePci(ConfigSpace space, Capability &c) {
+    using K = CapabilityKind;
+    const uint16_t at = c.offset;
     switch (c.id) {
     case pci_capability::POWER_MANAGEMENT:
-        c.kind = CapabilityKind::PowerManagement;
-        c.pm = decodePowerManagement(space, c.offset);
+        keep(c, K::PowerManagement, &Capability::pm, decodePowerManagement(space, at));
         c.version = c.pm.version;
-        c.truncated = c.pm.truncated;
         break;
-    case pci_capability::MSI:
-        c.kind = CapabilityKind::Msi;
-        c.msi = decodeMsi(space, c.offset);
-        c.truncated = c.msi.truncated;
-        break;
-    case pci_capability::MSI_X:
-        c.kind = CapabilityKind::Msix;
-        c.msix = decodeMsix(space, c.offset);
-        c.truncated = c.msix.truncated;
-        break;
+    case pci_capability::MSI: keep(c, K::Msi, &Capability::msi, decodeMsi(space, at)); break;
+    case pci_capability::MSI_X: keep(c, K::Msix, &Capability::msix, decodeMsix(space, at)); break;
     case pci_capability::PCI_EXPRESS:
-        c.kind = CapabilityKind::PciExpress;
-        c.pcie = decodePciExpress(space, c.offset);
+        keep(c, K::PciExpress, &Capability::pcie, decodePciExpress(space, at));
         c.version = c.pcie.version;
-        c.truncated = c.pcie.truncated;
         break;
     case pci_capability::VENDOR_SPECIFIC:
-        c.kind = CapabilityKind::VendorSpecific;
-        c.vendor = decodeVendorSpecific(space, c.offset);
-        c.truncated = c.vendor.truncated;
+        keep(c, K::VendorSpecific, &Capability::vendor, decodeVendorSpecific(space, at));
         break;
     default: break;
     }
@@ -41,53 +37,29 @@ void decodePci(ConfigSpace space, Capability &c) {
 
 void decodeExtended(ConfigSpace space, Capability &c, uint8_t portType) {
     namespace id = extended_capability;
+    using K = CapabilityKind;
+    using C = Capability;
+    const uint16_t at = c.offset;
     switch (c.id) {
-    case id::AER:
-        c.kind = CapabilityKind::Aer;
-        c.aer = decodeAer(space, c.offset, pciePortHasRoot(portType));
-        c.truncated = c.aer.truncated;
-        break;
+    case id::AER: keep(c, K::Aer, &C::aer, decodeAer(space, at, pciePortHasRoot(portType))); break;
     case id::SERIAL_NUMBER:
-        c.kind = CapabilityKind::SerialNumber;
-        c.serial = decodeSerialNumber(space, c.offset);
-        c.truncated = c.serial.truncated;
+        keep(c, K::SerialNumber, &C::serial, decodeSerialNumber(space, at));
         break;
     case id::VENDOR_SPECIFIC:
-        c.kind = CapabilityKind::VendorSpecificExtended;
-        c.vendorExtended = decodeVendorSpecificExtended(space, c.offset);
-        c.truncated = c.vendorExtended.truncated;
+        keep(c, K::VendorSpecificExtended, &C::vendorExtended,
+             decodeVendorSpecificExtended(space, at));
         break;
-    case id::SR_IOV:
-        c.kind = CapabilityKind::SrIov;
-        c.sriov = decodeSrIov(space, c.offset);
-        c.truncated = c.sriov.truncated;
-        break;
-    case id::ARI:
-        c.kind = CapabilityKind::Ari;
-        c.ari = decodeAri(space, c.offset);
-        c.truncated = c.ari.truncated;
-        break;
+    case id::SR_IOV: keep(c, K::SrIov, &C::sriov, decodeSrIov(space, at)); break;
+    case id::ARI: keep(c, K::Ari, &C::ari, decodeAri(space, at)); break;
     case id::RESIZABLE_BAR:
     case id::VF_RESIZABLE_BAR:
-        c.kind = CapabilityKind::ResizableBar;
-        c.resizableBar = decodeResizableBar(space, c.offset);
-        c.truncated = c.resizableBar.truncated;
+        keep(c, K::ResizableBar, &C::resizableBar, decodeResizableBar(space, at));
         break;
     case id::L1_PM_SUBSTATES:
-        c.kind = CapabilityKind::L1Substates;
-        c.l1ss = decodeL1Substates(space, c.offset);
-        c.truncated = c.l1ss.truncated;
+        keep(c, K::L1Substates, &C::l1ss, decodeL1Substates(space, at));
         break;
-    case id::LTR:
-        c.kind = CapabilityKind::Ltr;
-        c.ltr = decodeLtr(space, c.offset);
-        c.truncated = c.ltr.truncated;
-        break;
-    case id::ACS:
-        c.kind = CapabilityKind::Acs;
-        c.acs = decodeAcs(space, c.offset);
-        c.truncated = c.acs.truncated;
-        break;
+    case id::LTR: keep(c, K::Ltr, &C::ltr, decodeLtr(space, at)); break;
+    case id::ACS: keep(c, K::Acs, &C::acs, decodeAcs(space, at)); break;
     default: break;
     }
 }

@@ -4,8 +4,6 @@ namespace {
 
 constexpr uint16_t STATUS_OFFSET = 0x06;
 constexpr uint16_t STATUS_CAPABILITY_LIST = 0x0010;
-constexpr uint16_t HEADER_TYPE_OFFSET = 0x0E;
-constexpr size_t PCI_LIST_LIMIT = 0x100;
 // The two low bits of every pointer are reserved; readers must clear them.
 constexpr uint16_t POINTER_MASK_PCI = 0xFC;
 constexpr uint16_t POINTER_MASK_EXTENDED = 0xFFC;

@@ -9,6 +9,9 @@
 #include <cstdint>
 
 constexpr size_t EXTENDED_SPACE_SIZE = 4096;
+// Capabilities of the PCI list must lie in the first 256 bytes.
+constexpr size_t PCI_LIST_LIMIT = 0x100;
+constexpr uint16_t HEADER_TYPE_OFFSET = 0x0E;
 
 struct ConfigSpace {
     const uint8_t *data = nullptr;
@@ -28,6 +31,20 @@ inline ConfigSpace configSpace(const ConfigHeader &header) {
     return {header.bytes(), sizeof header};
 }
 
+// One register of a structure S: its offset and the member that takes it,
+// whose type gives the register's width. A decoder lists a structure's
+// registers as a table of these and reads them with FieldReader::read.
+template <typename S> struct Register {
+    constexpr Register(uint8_t at, uint8_t S::*to) : at(at), to8(to) {}
+    constexpr Register(uint8_t at, uint16_t S::*to) : at(at), to16(to) {}
+    constexpr Register(uint8_t at, uint32_t S::*to) : at(at), to32(to) {}
+
+    uint8_t at;
+    uint8_t S::*to8 = nullptr;
+    uint16_t S::*to16 = nullptr;
+    uint32_t S::*to32 = nullptr;
+};
+
 // Reads the fields of one structure at `base`, which must lie within `limit`
 // bytes (the first 256 for a PCI capability, the whole space for an extended
 // one). A field outside yields 0 and marks the structure truncated.
@@ -40,6 +57,17 @@ class FieldReader {
     uint16_t u16(size_t at) { return fits(at, 2) ? space_.u16(base_ + at) : 0; }
     uint32_t u32(size_t at) { return fits(at, 4) ? space_.u32(base_ + at) : 0; }
     bool truncated() const { return truncated_; }
+
+    template <typename S, size_t N> void read(S &s, const Register<S> (&registers)[N]) {
+        for (const Register<S> &r : registers) {
+            if (r.to8 != nullptr)
+                s.*r.to8 = u8(r.at);
+            else if (r.to16 != nullptr)
+                s.*r.to16 = u16(r.at);
+            else
+                s.*r.to32 = u32(r.at);
+        }
+    }
 
   private:
     bool fits(size_t at, size_t width) {
@@ -60,4 +88,43 @@ constexpr uint32_t bitField(uint32_t value, unsigned lo, unsigned hi) {
 }
 constexpr bool bit(uint32_t value, unsigned n) {
     return (value >> n) & 1u;
+}
+
+// Decodes the structure Cap at `offset`, which must lie within `limit`:
+// `fields(reader, cap)` reads its registers, and cap.truncated tells whether
+// any of them lay outside.
+template <typename Cap, typename Fields>
+Cap decodeFields(ConfigSpace space, size_t offset, size_t limit, Fields fields) {
+    FieldReader r(space, offset, limit);
+    Cap cap{};
+    fields(r, cap);
+    cap.truncated = r.truncated();
+    return cap;
+}
+
+// Bits lo..hi of a register into a member of S: a flag (one bit) or a number.
+template <typename S> struct Bits {
+    constexpr Bits(bool S::*to, unsigned n) : lo(uint8_t(n)), hi(uint8_t(n)), flag(to) {}
+    constexpr Bits(uint8_t S::*to, unsigned lo, unsigned hi)
+        : lo(uint8_t(lo)), hi(uint8_t(hi)), to8(to) {}
+    constexpr Bits(uint16_t S::*to, unsigned lo, unsigned hi)
+        : lo(uint8_t(lo)), hi(uint8_t(hi)), to16(to) {}
+
+    uint8_t lo, hi;
+    bool S::*flag = nullptr;
+    uint8_t S::*to8 = nullptr;
+    uint16_t S::*to16 = nullptr;
+};
+
+// Splits a register into the members that its table of Bits names.
+template <typename S, size_t N> void splitBits(S &s, uint32_t value, const Bits<S> (&fields)[N]) {
+    for (const Bits<S> &f : fields) {
+        const uint32_t bits = bitField(value, f.lo, f.hi);
+        if (f.flag != nullptr)
+            s.*f.flag = bits != 0;
+        else if (f.to8 != nullptr)
+            s.*f.to8 = uint8_t(bits);
+        else
+            s.*f.to16 = uint16_t(bits);
+    }
 }

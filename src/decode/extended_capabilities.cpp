@@ -2,8 +2,8 @@
 
 namespace {
 
-FieldReader reader(ConfigSpace space, uint16_t offset) {
-    return FieldReader(space, offset, EXTENDED_SPACE_SIZE);
+template <typename Cap, typename Fields> Cap decode(ConfigSpace space, uint16_t at, Fields fields) {
+    return decodeFields<Cap>(space, at, EXTENDED_SPACE_SIZE, fields);
 }
 
 // Latency scales of LTR and of the L1.2 threshold: 32^n ns; 6 and 7 are
@@ -18,6 +18,36 @@ uint32_t powerOnScaleUs(uint32_t scale) {
     return US[scale & 3];
 }
 
+constexpr Register<AerCap> AER_REGISTERS[] = {
+    {0x04, &AerCap::uncorrectableStatus},   {0x08, &AerCap::uncorrectableMask},
+    {0x0C, &AerCap::uncorrectableSeverity}, {0x10, &AerCap::correctableStatus},
+    {0x14, &AerCap::correctableMask},       {0x18, &AerCap::control}};
+// Root ports and event collectors only.
+constexpr Register<AerCap> AER_ROOT_REGISTERS[] = {{0x2C, &AerCap::rootCommand},
+                                                   {0x30, &AerCap::rootStatus},
+                                                   {0x34, &AerCap::correctableSource},
+                                                   {0x36, &AerCap::uncorrectableSource}};
+
+constexpr Register<SrIovCap> SRIOV_REGISTERS[] = {{0x04, &SrIovCap::capabilities},
+                                                  {0x08, &SrIovCap::control},
+                                                  {0x0A, &SrIovCap::status},
+                                                  {0x0C, &SrIovCap::initialVfs},
+                                                  {0x0E, &SrIovCap::totalVfs},
+                                                  {0x10, &SrIovCap::numVfs},
+                                                  {0x12, &SrIovCap::functionDependency},
+                                                  {0x14, &SrIovCap::firstVfOffset},
+                                                  {0x16, &SrIovCap::vfStride},
+                                                  {0x1A, &SrIovCap::vfDeviceId},
+                                                  {0x1C, &SrIovCap::supportedPageSizes},
+                                                  {0x20, &SrIovCap::systemPageSize}};
+
+constexpr Register<AriCap> ARI_REGISTERS[] = {{4, &AriCap::capabilities}, {6, &AriCap::control}};
+constexpr Bits<AriCap> ARI_CAPABILITY_BITS[] = {
+    {&AriCap::mfvcGroups, 0}, {&AriCap::acsGroups, 1}, {&AriCap::nextFunction, 8, 15}};
+constexpr Bits<AriCap> ARI_CONTROL_BITS[] = {{&AriCap::mfvcGroupsEnabled, 0},
+                                             {&AriCap::acsGroupsEnabled, 1},
+                                             {&AriCap::functionGroup, 4, 6}};
+
 } // namespace
 
 uint64_t ltrLatencyNs(uint16_t raw) {
@@ -25,141 +55,99 @@ uint64_t ltrLatencyNs(uint16_t raw) {
 }
 
 AerCap decodeAer(ConfigSpace space, uint16_t offset, bool hasRoot) {
-    FieldReader r = reader(space, offset);
-    AerCap a{};
-    a.uncorrectableStatus = r.u32(0x4);
-    a.uncorrectableMask = r.u32(0x8);
-    a.uncorrectableSeverity = r.u32(0xC);
-    a.correctableStatus = r.u32(0x10);
-    a.correctableMask = r.u32(0x14);
-    a.control = r.u32(0x18);
-    a.firstErrorPointer = uint8_t(bitField(a.control, 0, 4));
-    for (unsigned i = 0; i < 4; ++i)
-        a.headerLog[i] = r.u32(0x1C + 4 * i);
-    a.hasRoot = hasRoot;
-    if (hasRoot) {
-        a.rootCommand = r.u32(0x2C);
-        a.rootStatus = r.u32(0x30);
-        a.correctableSource = r.u16(0x34);
-        a.uncorrectableSource = r.u16(0x36);
-    }
-    a.truncated = r.truncated();
-    return a;
+    return decode<AerCap>(space, offset, [hasRoot](FieldReader &r, AerCap &a) {
+        r.read(a, AER_REGISTERS);
+        a.firstErrorPointer = uint8_t(bitField(a.control, 0, 4));
+        for (unsigned i = 0; i < 4; ++i)
+            a.headerLog[i] = r.u32(0x1C + 4 * i);
+        a.hasRoot = hasRoot;
+        if (hasRoot)
+            r.read(a, AER_ROOT_REGISTERS);
+    });
 }
 
 SerialNumberCap decodeSerialNumber(ConfigSpace space, uint16_t offset) {
-    FieldReader r = reader(space, offset);
-    SerialNumberCap s{};
-    s.serial = r.u32(4);
-    s.serial |= uint64_t(r.u32(8)) << 32;
-    s.truncated = r.truncated();
-    return s;
+    return decode<SerialNumberCap>(space, offset, [](FieldReader &r, SerialNumberCap &s) {
+        s.serial = r.u32(4) | uint64_t(r.u32(8)) << 32;
+    });
 }
 
 VendorSpecificExtendedCap decodeVendorSpecificExtended(ConfigSpace space, uint16_t offset) {
-    FieldReader r = reader(space, offset);
-    VendorSpecificExtendedCap v{};
-    const uint32_t header = r.u32(4);
-    v.vendorId = uint16_t(header & 0xFFFF);
-    v.revision = uint8_t(bitField(header, 16, 19));
-    v.length = uint16_t(bitField(header, 20, 31));
-    v.truncated = r.truncated();
-    return v;
+    using V = VendorSpecificExtendedCap;
+    return decode<V>(space, offset, [](FieldReader &r, V &v) {
+        const uint32_t header = r.u32(4);
+        v.vendorId = uint16_t(header & 0xFFFF);
+        v.revision = uint8_t(bitField(header, 16, 19));
+        v.length = uint16_t(bitField(header, 20, 31));
+    });
 }
 
 SrIovCap decodeSrIov(ConfigSpace space, uint16_t offset) {
-    FieldReader r = reader(space, offset);
-    SrIovCap s{};
-    s.capabilities = r.u32(0x4);
-    s.migrationInterrupt = uint16_t(bitField(s.capabilities, 21, 31));
-    s.control = r.u16(0x8);
-    s.status = r.u16(0xA);
-    s.initialVfs = r.u16(0xC);
-    s.totalVfs = r.u16(0xE);
-    s.numVfs = r.u16(0x10);
-    s.functionDependency = r.u8(0x12);
-    s.firstVfOffset = r.u16(0x14);
-    s.vfStride = r.u16(0x16);
-    s.vfDeviceId = r.u16(0x1A);
-    s.supportedPageSizes = r.u32(0x1C);
-    s.systemPageSize = r.u32(0x20);
-    s.vfBars = decodeBarRegisters(space, uint16_t(offset + 0x24), 6);
-    const uint32_t migration = r.u32(0x3C);
-    s.migrationStateBir = uint8_t(migration & 7u);
-    s.migrationStateOffset = migration & ~7u;
-    s.truncated = r.truncated();
-    return s;
+    return decode<SrIovCap>(space, offset, [&](FieldReader &r, SrIovCap &s) {
+        r.read(s, SRIOV_REGISTERS);
+        s.migrationInterrupt = uint16_t(bitField(s.capabilities, 21, 31));
+        s.vfBars = decodeBarRegisters(space, uint16_t(offset + 0x24), 6);
+        const uint32_t migration = r.u32(0x3C);
+        s.migrationStateBir = uint8_t(migration & 7u);
+        s.migrationStateOffset = migration & ~7u;
+    });
 }
 
 AriCap decodeAri(ConfigSpace space, uint16_t offset) {
-    FieldReader r = reader(space, offset);
-    AriCap a{};
-    a.capabilities = r.u16(4);
-    a.mfvcGroups = bit(a.capabilities, 0);
-    a.acsGroups = bit(a.capabilities, 1);
-    a.nextFunction = uint8_t(bitField(a.capabilities, 8, 15));
-    a.control = r.u16(6);
-    a.mfvcGroupsEnabled = bit(a.control, 0);
-    a.acsGroupsEnabled = bit(a.control, 1);
-    a.functionGroup = uint8_t(bitField(a.control, 4, 6));
-    a.truncated = r.truncated();
-    return a;
+    return decode<AriCap>(space, offset, [](FieldReader &r, AriCap &a) {
+        r.read(a, ARI_REGISTERS);
+        splitBits(a, a.capabilities, ARI_CAPABILITY_BITS);
+        splitBits(a, a.control, ARI_CONTROL_BITS);
+    });
 }
 
 ResizableBarCap decodeResizableBar(ConfigSpace space, uint16_t offset) {
-    FieldReader r = reader(space, offset);
-    ResizableBarCap b{};
-    b.declaredCount = uint8_t(bitField(r.u32(8), 5, 7));
-    b.count = b.declaredCount < MAX_RESIZABLE_BARS ? b.declaredCount : MAX_RESIZABLE_BARS;
-    for (unsigned i = 0; i < b.count; ++i) {
-        ResizableBarEntry &e = b.entries[i];
-        e.capability = r.u32(4 + 8 * i);
-        e.control = r.u32(8 + 8 * i);
-        e.barIndex = uint8_t(bitField(e.control, 0, 2));
-        e.currentSize = uint8_t(bitField(e.control, 8, 13));
-        e.supportedSizes =
-            uint64_t(bitField(e.capability, 4, 31)) | uint64_t(bitField(e.control, 16, 31)) << 28;
-    }
-    b.truncated = r.truncated();
-    return b;
+    return decode<ResizableBarCap>(space, offset, [](FieldReader &r, ResizableBarCap &b) {
+        b.declaredCount = uint8_t(bitField(r.u32(8), 5, 7));
+        b.count = b.declaredCount < MAX_RESIZABLE_BARS ? b.declaredCount : MAX_RESIZABLE_BARS;
+        for (unsigned i = 0; i < b.count; ++i) {
+            ResizableBarEntry &e = b.entries[i];
+            e.capability = r.u32(4 + 8 * i);
+            e.control = r.u32(8 + 8 * i);
+            e.barIndex = uint8_t(bitField(e.control, 0, 2));
+            e.currentSize = uint8_t(bitField(e.control, 8, 13));
+            e.supportedSizes = uint64_t(bitField(e.capability, 4, 31)) |
+                               uint64_t(bitField(e.control, 16, 31)) << 28;
+        }
+    });
 }
 
 L1SubstatesCap decodeL1Substates(ConfigSpace space, uint16_t offset) {
-    FieldReader r = reader(space, offset);
-    L1SubstatesCap l{};
-    l.capabilities = r.u32(4);
-    l.portCommonModeRestoreUs = uint8_t(bitField(l.capabilities, 8, 15));
-    l.portPowerOnUs =
-        bitField(l.capabilities, 19, 23) * powerOnScaleUs(bitField(l.capabilities, 16, 17));
-    l.control1 = r.u32(8);
-    l.commonModeRestoreUs = uint8_t(bitField(l.control1, 8, 15));
-    l.ltrThresholdNs = bitField(l.control1, 16, 25) * latencyScaleNs(bitField(l.control1, 29, 31));
-    l.control2 = r.u32(0xC);
-    l.powerOnUs = bitField(l.control2, 3, 7) * powerOnScaleUs(bitField(l.control2, 0, 1));
-    l.truncated = r.truncated();
-    return l;
+    return decode<L1SubstatesCap>(space, offset, [](FieldReader &r, L1SubstatesCap &l) {
+        l.capabilities = r.u32(4);
+        l.portCommonModeRestoreUs = uint8_t(bitField(l.capabilities, 8, 15));
+        l.portPowerOnUs =
+            bitField(l.capabilities, 19, 23) * powerOnScaleUs(bitField(l.capabilities, 16, 17));
+        l.control1 = r.u32(8);
+        l.commonModeRestoreUs = uint8_t(bitField(l.control1, 8, 15));
+        l.ltrThresholdNs =
+            bitField(l.control1, 16, 25) * latencyScaleNs(bitField(l.control1, 29, 31));
+        l.control2 = r.u32(0xC);
+        l.powerOnUs = bitField(l.control2, 3, 7) * powerOnScaleUs(bitField(l.control2, 0, 1));
+    });
 }
 
 LtrCap decodeLtr(ConfigSpace space, uint16_t offset) {
-    FieldReader r = reader(space, offset);
-    LtrCap l{};
-    l.maxSnoopRaw = r.u16(4);
-    l.maxSnoopNs = ltrLatencyNs(l.maxSnoopRaw);
-    l.maxNoSnoopRaw = r.u16(6);
-    l.maxNoSnoopNs = ltrLatencyNs(l.maxNoSnoopRaw);
-    l.truncated = r.truncated();
-    return l;
+    return decode<LtrCap>(space, offset, [](FieldReader &r, LtrCap &l) {
+        l.maxSnoopRaw = r.u16(4);
+        l.maxSnoopNs = ltrLatencyNs(l.maxSnoopRaw);
+        l.maxNoSnoopRaw = r.u16(6);
+        l.maxNoSnoopNs = ltrLatencyNs(l.maxNoSnoopRaw);
+    });
 }
 
 AcsCap decodeAcs(ConfigSpace space, uint16_t offset) {
-    FieldReader r = reader(space, offset);
-    AcsCap a{};
-    a.capabilities = r.u16(4);
-    const uint16_t vectorBits = uint16_t(bitField(a.capabilities, 8, 15));
-    a.egressVectorBits = vectorBits == 0 ? 256 : vectorBits;
-    a.control = r.u16(6);
-    if (bit(a.capabilities, 5))
-        a.egressVector = r.u32(8);
-    a.truncated = r.truncated();
-    return a;
+    return decode<AcsCap>(space, offset, [](FieldReader &r, AcsCap &a) {
+        a.capabilities = r.u16(4);
+        const uint16_t vectorBits = uint16_t(bitField(a.capabilities, 8, 15));
+        a.egressVectorBits = vectorBits == 0 ? 256 : vectorBits;
+        a.control = r.u16(6);
+        if (bit(a.capabilities, 5))
+            a.egressVector = r.u32(8);
+    });
 }

@@ -5,7 +5,6 @@
 
 namespace {
 
-constexpr uint16_t HEADER_TYPE_OFFSET = 0x0E;
 constexpr uint16_t BAR_FIRST = 0x10;
 
 BarKind memoryKind(uint32_t raw) {
@@ -30,6 +29,22 @@ WindowTypes windowTypes(unsigned baseType, unsigned limitType, bool wideAllowed)
 
 BridgeWindow window(uint64_t base, uint64_t limit, WindowTypes types) {
     return {base, limit, types.wide, base <= limit, types.mismatch};
+}
+
+using BH = BridgeHeader;
+constexpr Register<BH> BRIDGE_REGISTERS[] = {
+    {0x18, &BH::primaryBus},       {0x19, &BH::secondaryBus},    {0x1A, &BH::subordinateBus},
+    {0x1B, &BH::secondaryLatency}, {0x1E, &BH::secondaryStatus}, {0x3E, &BH::bridgeControl}};
+
+using CH = CardBusHeader;
+constexpr Register<CH> CARDBUS_REGISTERS[] = {
+    {0x16, &CH::secondaryStatus},   {0x18, &CH::pciBus},         {0x19, &CH::cardBus},
+    {0x1A, &CH::subordinateBus},    {0x1B, &CH::cardBusLatency}, {0x3E, &CH::bridgeControl},
+    {0x40, &CH::subsystemVendorId}, {0x42, &CH::subsystemId},    {0x44, &CH::legacyBase}};
+
+// The header's registers: no truncation, as a header has all its 64 bytes.
+FieldReader headerReader(ConfigSpace space) {
+    return FieldReader(space, 0, space.size);
 }
 
 } // namespace
@@ -93,12 +108,7 @@ bool decodeExpansionRom(ConfigSpace space, ExpansionRom &rom) {
 
 BridgeHeader decodeBridge(ConfigSpace space) {
     BridgeHeader b{};
-    b.primaryBus = space.u8(0x18);
-    b.secondaryBus = space.u8(0x19);
-    b.subordinateBus = space.u8(0x1A);
-    b.secondaryLatency = space.u8(0x1B);
-    b.secondaryStatus = space.u16(0x1E);
-    b.bridgeControl = space.u16(0x3E);
+    headerReader(space).read(b, BRIDGE_REGISTERS);
 
     // I/O: address bits 12..15 in the high nibbles; bits 16..31 at 30h/32h
     // when the low nibble announces 32-bit decoding. Granularity 4 KB.
@@ -132,15 +142,7 @@ BridgeHeader decodeBridge(ConfigSpace space) {
 
 CardBusHeader decodeCardBus(ConfigSpace space) {
     CardBusHeader c{};
-    c.secondaryStatus = space.u16(0x16);
-    c.pciBus = space.u8(0x18);
-    c.cardBus = space.u8(0x19);
-    c.subordinateBus = space.u8(0x1A);
-    c.cardBusLatency = space.u8(0x1B);
-    c.bridgeControl = space.u16(0x3E);
-    c.subsystemVendorId = space.u16(0x40);
-    c.subsystemId = space.u16(0x42);
-    c.legacyBase = space.u32(0x44);
+    headerReader(space).read(c, CARDBUS_REGISTERS);
     for (unsigned i = 0; i < 2; ++i) {
         // Memory windows: 4 KB granularity.
         const uint32_t memBase = space.u32(0x1C + 8 * i), memLimit = space.u32(0x20 + 8 * i);
@@ -158,7 +160,7 @@ CardBusHeader decodeCardBus(ConfigSpace space) {
 
 bool decodeSubsystem(ConfigSpace space, uint16_t &vendorId, uint16_t &subsystemId) {
     uint16_t at = 0;
-    switch (headerLayout(space.u8(0x0E))) {
+    switch (headerLayout(space.u8(HEADER_TYPE_OFFSET))) {
     case HeaderLayout::Device: at = 0x2C; break;
     case HeaderLayout::CardBus: at = 0x40; break;
     case HeaderLayout::Bridge: {

@@ -11,12 +11,53 @@ struct FlagName {
     const char *name;
 };
 
-struct FlagTable {
-    const FlagName *flags;
-    size_t count;
+// The names of a register's flags by bit number, from bit `first` on; a null
+// name stands for a bit that is no flag (reserved, or part of a field).
+// Iterating gives the flags in bit order.
+class FlagTable {
+  public:
+    template <size_t N>
+    constexpr FlagTable(const char *const (&names)[N], unsigned first = 0)
+        : names_(names), first_(first), count_(N) {}
+    // The flags from bit `from` on of a table that starts at bit 0, with
+    // one of them under another name: a register that mirrors another.
+    template <size_t N>
+    constexpr FlagTable(const char *const (&names)[N], unsigned from, FlagName renamed)
+        : names_(names), start_(from), count_(N), renamed_(renamed) {}
 
-    const FlagName *begin() const { return flags; }
-    const FlagName *end() const { return flags + count; }
+    class Iterator {
+      public:
+        Iterator(const FlagTable &table, size_t index) : table_(&table), index_(index) { skip(); }
+        FlagName operator*() const {
+            const uint32_t mask = 1u << (table_->first_ + index_);
+            const FlagName &renamed = table_->renamed_;
+            return {mask, mask == renamed.mask ? renamed.name : table_->names_[index_]};
+        }
+        Iterator &operator++() {
+            ++index_;
+            skip();
+            return *this;
+        }
+        bool operator!=(const Iterator &other) const { return index_ != other.index_; }
+
+      private:
+        void skip() {
+            while (index_ < table_->count_ && table_->names_[index_] == nullptr)
+                ++index_;
+        }
+        const FlagTable *table_;
+        size_t index_;
+    };
+
+    Iterator begin() const { return {*this, start_}; }
+    Iterator end() const { return {*this, count_}; }
+
+  private:
+    const char *const *names_;
+    unsigned first_ = 0;
+    size_t start_ = 0; // the first index iterated
+    size_t count_;
+    FlagName renamed_ = {0, nullptr};
 };
 
 extern const FlagTable COMMAND_FLAGS;              // 04h

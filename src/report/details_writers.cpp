@@ -178,15 +178,6 @@ void DetailsJson::finish() {
     json_.finish();
 }
 
-void DetailsJson::beginGroup(const char *key, const char *) {
-    json_.beginObject(key);
-}
-
-void DetailsJson::hex(const char *key, const char *, uint32_t value, int) {
-    if (key != nullptr)
-        json_.number(key, value);
-}
-
 void DetailsJson::named(const char *key, const char *, uint32_t value, int, const char *nameKey,
                         const char *name) {
     json_.number(key, value);
@@ -196,24 +187,10 @@ void DetailsJson::named(const char *key, const char *, uint32_t value, int, cons
         json_.null(nameKey);
 }
 
-void DetailsJson::count(const char *key, const char *, uint64_t value, const char *) {
-    if (key != nullptr)
-        json_.number(key, value);
-}
-
 void DetailsJson::address(const char *key, const char *, uint64_t value) {
     char text[24];
     snprintf(text, sizeof text, "0x%" PRIx64, value);
     json_.string(key, text);
-}
-
-void DetailsJson::size(const char *key, const char *label, uint64_t bytes) {
-    address(key, label, bytes);
-}
-
-void DetailsJson::flag(const char *key, const char *, bool value) {
-    if (key != nullptr)
-        json_.boolean(key, value);
 }
 
 void DetailsJson::text(const char *key, const char *, const char *value) {
@@ -235,10 +212,6 @@ void DetailsJson::flags(const char *key, const char *, uint32_t value, int,
             json_.string(nullptr, f.name);
     json_.endArray();
     json_.endObject();
-}
-
-void DetailsJson::unknown(const char *key, const char *, const char *) {
-    json_.null(key);
 }
 
 void DetailsJson::bytes(const char *key, const char *, const uint8_t *data, size_t size) {

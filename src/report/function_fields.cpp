@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr uint8_t HEADER_TYPE = 0x0E;
-
 // Layouts and kinds: a key for JSON and a name for people.
 const char *const LAYOUT_KEYS[] = {"device", "bridge", "cardbus", "unknown"};
 const char *const LAYOUT_NAMES[] = {"device", "PCI-to-PCI bridge", "CardBus bridge", "unknown"};
@@ -34,10 +32,8 @@ const char *nameOrNull(const char *name) {
 const char *const DEVSEL_TIMINGS[4] = {"fast", "medium", "slow", "reserved"};
 const char *const POWER_STATES[4] = {"D0", "D1", "D2", "D3hot"};
 
-const FlagName PME_STATES[] = {
-    {1u << 0, "D0"}, {1u << 1, "D1"}, {1u << 2, "D2"}, {1u << 3, "D3hot"}, {1u << 4, "D3cold"},
-};
-const FlagTable PME_STATE_FLAGS = {PME_STATES, 5};
+const char *const PME_STATES[] = {"D0", "D1", "D2", "D3hot", "D3cold"};
+const FlagTable PME_STATE_FLAGS(PME_STATES);
 
 const char *const ASPM_STATES[4] = {"none", "L0s", "L1", "L0s and L1"};
 
@@ -116,7 +112,7 @@ void bars(FieldVisitor &out, const char *key, const BarList &list, const RegionS
 }
 
 void header(FieldVisitor &out, ConfigSpace space) {
-    const uint8_t type = space.u8(HEADER_TYPE);
+    const uint8_t type = space.u8(HEADER_TYPE_OFFSET);
     const uint16_t status = space.u16(0x06);
     out.beginGroup("header", "header");
     out.hex("type", "type", type, 2);
@@ -190,15 +186,35 @@ void identity(FieldVisitor &out, const FunctionView &f) {
     out.endGroup();
 }
 
+// The bus numbers, latency timer, secondary status and bridge control that
+// both bridge layouts have, under each layout's names.
+struct FieldName {
+    const char *key, *label;
+};
+const FieldName BRIDGE_BUSES[] = {{"primary_bus", "primary bus"},
+                                  {"secondary_bus", "secondary bus"},
+                                  {"subordinate_bus", "subordinate bus"},
+                                  {"secondary_latency", "secondary latency"}};
+const FieldName CARDBUS_BUSES[] = {{"pci_bus", "PCI bus"},
+                                   {"cardbus_bus", "CardBus bus"},
+                                   {"subordinate_bus", "subordinate bus"},
+                                   {"cardbus_latency", "CardBus latency"}};
+
+void busRegisters(FieldVisitor &out, const FieldName (&names)[4], const uint8_t (&values)[4],
+                  uint16_t secondaryStatus, uint16_t control, const FlagTable &controlFlags) {
+    for (int i = 0; i < 3; ++i)
+        out.hex(names[i].key, names[i].label, values[i], 2);
+    out.count(names[3].key, names[3].label, values[3], "clocks");
+    out.flags("secondary_status", "secondary status", secondaryStatus, 4, SECONDARY_STATUS_FLAGS);
+    out.flags("bridge_control", "control", control, 4, controlFlags);
+}
+
 void bridge(FieldVisitor &out, ConfigSpace space) {
     const BridgeHeader b = decodeBridge(space);
     out.beginGroup("bridge", "bridge");
-    out.hex("primary_bus", "primary bus", b.primaryBus, 2);
-    out.hex("secondary_bus", "secondary bus", b.secondaryBus, 2);
-    out.hex("subordinate_bus", "subordinate bus", b.subordinateBus, 2);
-    out.count("secondary_latency", "secondary latency", b.secondaryLatency, "clocks");
-    out.flags("secondary_status", "secondary status", b.secondaryStatus, 4, SECONDARY_STATUS_FLAGS);
-    out.flags("bridge_control", "control", b.bridgeControl, 4, BRIDGE_CONTROL_FLAGS);
+    busRegisters(out, BRIDGE_BUSES,
+                 {b.primaryBus, b.secondaryBus, b.subordinateBus, b.secondaryLatency},
+                 b.secondaryStatus, b.bridgeControl, BRIDGE_CONTROL_FLAGS);
     window(out, "io", "I/O window", b.io, "32-bit");
     window(out, "memory", "memory window", b.memory, "wide");
     window(out, "prefetchable", "prefetchable window", b.prefetchable, "64-bit");
@@ -208,12 +224,8 @@ void bridge(FieldVisitor &out, ConfigSpace space) {
 void cardBus(FieldVisitor &out, ConfigSpace space) {
     const CardBusHeader c = decodeCardBus(space);
     out.beginGroup("cardbus", "CardBus bridge");
-    out.hex("pci_bus", "PCI bus", c.pciBus, 2);
-    out.hex("cardbus_bus", "CardBus bus", c.cardBus, 2);
-    out.hex("subordinate_bus", "subordinate bus", c.subordinateBus, 2);
-    out.count("cardbus_latency", "CardBus latency", c.cardBusLatency, "clocks");
-    out.flags("secondary_status", "secondary status", c.secondaryStatus, 4, SECONDARY_STATUS_FLAGS);
-    out.flags("bridge_control", "control", c.bridgeControl, 4, CARDBUS_CONTROL_FLAGS);
+    busRegisters(out, CARDBUS_BUSES, {c.pciBus, c.cardBus, c.subordinateBus, c.cardBusLatency},
+                 c.secondaryStatus, c.bridgeControl, CARDBUS_CONTROL_FLAGS);
     out.hex("legacy_base", "legacy mode base", c.legacyBase, 8);
     const char *const keys[] = {"memory_0", "memory_1", "io_0", "io_1"};
     const char *const labels[] = {"memory window 0", "memory window 1", "I/O window 0",
@@ -639,7 +651,7 @@ void describeFunction(const FunctionView &f, FieldVisitor &out) {
     header(out, space);
     bars(out, "bars", decodeBars(space), f.sizes, false);
     expansionRom(out, space, f.sizes);
-    switch (headerLayout(space.u8(HEADER_TYPE))) {
+    switch (headerLayout(space.u8(HEADER_TYPE_OFFSET))) {
     case HeaderLayout::Bridge: bridge(out, space); break;
     case HeaderLayout::CardBus: cardBus(out, space); break;
     default: break;

@@ -9,12 +9,14 @@
 #include <cstdint>
 
 // Predefined control classes, which a template names by ordinal.
-constexpr uint16_t DIALOG_CLASS_BUTTON = 0x0080;
-constexpr uint16_t DIALOG_CLASS_EDIT = 0x0081;
-constexpr uint16_t DIALOG_CLASS_STATIC = 0x0082;
-constexpr uint16_t DIALOG_CLASS_LISTBOX = 0x0083;
-constexpr uint16_t DIALOG_CLASS_SCROLLBAR = 0x0084;
-constexpr uint16_t DIALOG_CLASS_COMBOBOX = 0x0085;
+enum DialogClassOrdinal : uint16_t {
+    DIALOG_CLASS_BUTTON = 0x0080,
+    DIALOG_CLASS_EDIT,
+    DIALOG_CLASS_STATIC,
+    DIALOG_CLASS_LISTBOX,
+    DIALOG_CLASS_SCROLLBAR,
+    DIALOG_CLASS_COMBOBOX,
+};
 
 // The style bit (DS_SETFONT) that puts the font fields into the header.
 constexpr uint32_t DIALOG_STYLE_SETFONT = 0x40;
