@@ -4,7 +4,6 @@
 // goes to standard output.
 #include "access/dump_source.h"
 #include "access/sysfs_source.h"
-#include "app/report_reads.h"
 #include "base/text_file.h"
 #include "base/texts.h"
 #include "naming/name_database.h"
@@ -25,7 +24,6 @@
 #include <cstring>
 #include <ctime>
 #include <string>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -282,35 +280,19 @@ ReportTime clockTime() {
     return {t.tm_hour, t.tm_min, t.tm_sec, t.tm_mon + 1, t.tm_mday, t.tm_year + 1900};
 }
 
-// The report of every function, or of device N. The name database loads on a
-// second thread while the report's functions are read; nothing is written
-// until both are done, so a database that fails leaves no output behind.
-int runReport(const Options &o, ConfigChannel &channel, DeviceTable &table) {
-    const bool known = o.device <= table.count;
-    const uint16_t index = o.device > 0 ? uint16_t(o.device - 1) : table.count;
-    bool named = false;
-    std::thread names([&] { named = loadNames(o, table); });
-    ReportReads reads(channel);
-    if (known)
-        reads.readAhead(table, index);
-    names.join();
-    if (!named)
-        return EXIT_FAILED;
-    if (!known) {
-        fprintf(stderr, "lumivar: there is no device %ld: %d functions were found\n", o.device,
+int runReport(const char *path, long device, ConfigChannel &channel, const DeviceTable &table) {
+    if (device > table.count) {
+        fprintf(stderr, "lumivar: there is no device %ld: %d functions were found\n", device,
                 int(table.count));
         return EXIT_FAILED;
     }
-    const char *path = o.report != nullptr ? o.report : "-";
     FILE *out = openOutput(path);
     if (out == nullptr)
         return cannotWrite(path);
-    ConfigChannel ahead;
-    ahead.source = &reads;
-    ahead.isOpen = true;
     StderrFailures failures;
+    const uint16_t index = device > 0 ? uint16_t(device - 1) : table.count;
     errno = 0;
-    writeReportText(out, ahead, table, index, clockTime(), failures);
+    writeReportText(out, channel, table, index, clockTime(), failures);
     if (!closeOutput(out, path))
         return cannotWrite(path);
     return failures.failed ? EXIT_FAILED : EXIT_DONE;
@@ -462,7 +444,10 @@ int main(int argc, char **argv) {
         std::vector<FunctionAddress> held;
         listFunctions(channel, held);
         sayLeftOut(held, table);
-        status = runReport(o, channel, table);
+        if (!loadNames(o, table))
+            status = EXIT_FAILED;
+        else
+            status = runReport(o.report != nullptr ? o.report : "-", o.device, channel, table);
     }
     closeChannel(channel);
     return status;
