@@ -4,15 +4,12 @@
  *
  *   winspect top CLASS          visible top-level windows of CLASS, one per
  *                               line: HWND XID PID TID CAPTION
- *   winspect owned HWND CLASS   the same, for windows owned by HWND
  *   winspect text HWND [ID]     the text of HWND, or of its child ID
- *   winspect statics HWND       the text of each STATIC child, one per line
  *   winspect rect HWND [ID]     screen rectangle of HWND or of its child ID:
  *                               LEFT TOP RIGHT BOTTOM
  *   winspect closebox HWND      a screen point on HWND's close box: X Y
  *   winspect idle HWND          exits 0 once HWND's thread answers a message
  *   winspect visible HWND       exits 0 while HWND is a visible window
- *   winspect active HWND        exits 0 while HWND is the foreground window
  *   winspect focus HWND         the id of the control of HWND that has the
  *                               keyboard focus (0: HWND itself)
  *
@@ -63,7 +60,6 @@ static void print_line(const char *text) {
 
 struct top_query {
     const char *class_name;
-    HWND owner; /* NULL: any top-level window */
     int found;
 };
 
@@ -75,25 +71,12 @@ static BOOL CALLBACK list_top(HWND hwnd, LPARAM param) {
         return TRUE;
     if (lstrcmpiA(class_name, query->class_name) != 0)
         return TRUE;
-    if (query->owner != NULL && GetWindow(hwnd, GW_OWNER) != query->owner)
-        return TRUE;
     tid = GetWindowThreadProcessId(hwnd, &pid);
     window_text(hwnd, caption, sizeof caption);
     printf("0x%llx 0x%lx %lu %lu ", (unsigned long long)(ULONG_PTR)hwnd, x_window(hwnd),
            (unsigned long)pid, (unsigned long)tid);
     print_line(caption);
     query->found = 1;
-    return TRUE;
-}
-
-static BOOL CALLBACK list_statics(HWND hwnd, LPARAM param) {
-    char class_name[64], text[1024];
-    if (GetClassNameA(hwnd, class_name, sizeof class_name) &&
-        lstrcmpiA(class_name, "Static") == 0 && window_text(hwnd, text, sizeof text) &&
-        text[0] != '\0') {
-        print_line(text);
-        *(int *)param = 1;
-    }
     return TRUE;
 }
 
@@ -104,41 +87,26 @@ static HWND target(int argc, char **argv) {
     return IsWindow(hwnd) ? hwnd : NULL;
 }
 
-/* Asks the window itself which part of it lies under each point of the top
- * band of its frame, from the right; the close box is the first HTCLOSE. */
+/* The middle of the close box: the rightmost caption button, where the
+ * window itself answers HTCLOSE. */
 static int close_box(HWND hwnd) {
     RECT r;
-    int left = -1, right = -1, top = -1, bottom = -1;
+    DWORD_PTR hit = 0;
     if (!GetWindowRect(hwnd, &r))
         return 0;
-    /* Every second pixel is fine enough for a box of a dozen pixels. */
-    for (int y = r.top; y < r.top + 48 && y < r.bottom; y += 2) {
-        for (int x = r.right - 1; x >= r.right - 80 && x >= r.left; x -= 2) {
-            DWORD_PTR hit = 0;
-            if (!SendMessageTimeoutA(hwnd, WM_NCHITTEST, 0, MAKELPARAM(x, y), SMTO_ABORTIFHUNG,
-                                     ANSWER_MS, &hit))
-                return 0;
-            if (hit != HTCLOSE)
-                continue;
-            if (left < 0 || x < left)
-                left = x;
-            if (x > right)
-                right = x;
-            if (top < 0)
-                top = y;
-            bottom = y;
-        }
-    }
-    if (left < 0)
+    const int x = r.right - GetSystemMetrics(SM_CXFIXEDFRAME) - GetSystemMetrics(SM_CXSIZE) / 2;
+    const int y = r.top + GetSystemMetrics(SM_CYFIXEDFRAME) + GetSystemMetrics(SM_CYSIZE) / 2;
+    if (!SendMessageTimeoutA(hwnd, WM_NCHITTEST, 0, MAKELPARAM(x, y), SMTO_ABORTIFHUNG, ANSWER_MS,
+                             &hit) ||
+        hit != HTCLOSE)
         return 0;
-    printf("%d %d\n", (left + right) / 2, (top + bottom) / 2);
+    printf("%d %d\n", x, y);
     return 1;
 }
 
 static int usage(void) {
-    fputs("usage: winspect top CLASS | owned HWND CLASS | text HWND [ID] | statics HWND |\n"
-          "       rect HWND [ID] | closebox HWND | idle HWND | visible HWND | active HWND |\n"
-          "       focus HWND\n",
+    fputs("usage: winspect top CLASS | text HWND [ID] | rect HWND [ID] | closebox HWND |\n"
+          "       idle HWND | visible HWND | focus HWND\n",
           stderr);
     return 2;
 }
@@ -148,14 +116,8 @@ int main(int argc, char **argv) {
     if (argc < 3)
         return usage();
     const char *command = argv[1];
-    if (strcmp(command, "top") == 0 || strcmp(command, "owned") == 0) {
-        struct top_query query = {argv[2], NULL, 0};
-        if (strcmp(command, "owned") == 0) {
-            if (argc < 4)
-                return usage();
-            query.owner = parse_hwnd(argv[2]);
-            query.class_name = argv[3];
-        }
+    if (strcmp(command, "top") == 0) {
+        struct top_query query = {argv[2], 0};
         EnumWindows(list_top, (LPARAM)&query);
         return query.found ? 0 : 1;
     }
@@ -166,14 +128,6 @@ int main(int argc, char **argv) {
             return 1;
         print_line(text);
         return 0;
-    }
-    if (strcmp(command, "statics") == 0) {
-        int found = 0;
-        HWND hwnd = target(argc, argv);
-        if (hwnd == NULL)
-            return 1;
-        EnumChildWindows(hwnd, list_statics, (LPARAM)&found);
-        return found ? 0 : 1;
     }
     if (strcmp(command, "rect") == 0) {
         RECT r;
@@ -199,10 +153,6 @@ int main(int argc, char **argv) {
     if (strcmp(command, "visible") == 0) {
         HWND hwnd = target(argc, argv);
         return hwnd != NULL && IsWindowVisible(hwnd) ? 0 : 1;
-    }
-    if (strcmp(command, "active") == 0) {
-        HWND hwnd = target(argc, argv);
-        return hwnd != NULL && GetForegroundWindow() == hwnd ? 0 : 1;
     }
     if (strcmp(command, "focus") == 0) {
         GUITHREADINFO info;
