@@ -1,13 +1,9 @@
 #!/usr/bin/env bash
 # The generated name database names the functions of the samples and of
 # this machine as lspci does.
-set -euo pipefail
-top=$(cd "$(dirname "$0")/../.." && pwd)
-native=${LUMIVAR_OUT:-$top/out}/native
+set -uo pipefail
+# shellcheck source=lib/common.sh
+. "$(dirname "$0")/lib/common.sh"
 dumps=("$top"/samples/*.txt)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-if "$native/src/lumivar" --save-dump "$work/this-machine.txt" 2>/dev/null; then
-  dumps+=("$work/this-machine.txt")
-fi
-python3 "$top/tests/e2e/names_vs_lspci.py" "$native/src/lumivar" "$native/pcidevs.txt" "${dumps[@]}"
+! "$lumivar" --save-dump "$work/this-machine.txt" 2>/dev/null || dumps+=("$work/this-machine.txt")
+python3 "$top/tests/e2e/names_vs_lspci.py" "$lumivar" "$native/pcidevs.txt" "${dumps[@]}"
