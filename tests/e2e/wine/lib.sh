@@ -64,13 +64,6 @@ ws() { wine "$work/winspect.exe" "$@" 2>/dev/null | tr -d '\r'; }
 x() { timeout 10 xdotool "$@" >/dev/null 2>&1 || fail "xdotool $* failed"; }
 click_at() { x mousemove "$1" "$2" click 1; }
 focus() { x windowfocus --sync "$1"; }
-# click_on HWND [ID]: a click in the middle of HWND or of its control ID.
-click_on() {
-    local x0 y0 x1 y1
-    read -r x0 y0 x1 y1 < <(ws rect "$@") || fail "no window $*"
-    click_at $(((x0 + x1) / 2)) $(((y0 + y1) / 2))
-}
-
 # --- runs of lumivar.exe, each in the background with its exit code kept
 start_app() {
     rm -f "$work/$1.rc"
@@ -101,7 +94,7 @@ text_is() {
     seen=$(ws text "$1" ${2:+"$2"})
     [ "$seen" = "$3" ]
 }
-gone() { ! ws visible "$1"; }
+gone() { ! ws text "$1" >/dev/null; } # destroyed
 # The text of a message box, in its control 0xFFFF.
 says() { find_dialog && text_is "$box_hwnd" 65535 "$wanted_text"; }
 

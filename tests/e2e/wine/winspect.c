@@ -7,9 +7,7 @@
  *   winspect text HWND [ID]     the text of HWND, or of its child ID
  *   winspect rect HWND [ID]     screen rectangle of HWND or of its child ID:
  *                               LEFT TOP RIGHT BOTTOM
- *   winspect closebox HWND      a screen point on HWND's close box: X Y
  *   winspect idle HWND          exits 0 once HWND's thread answers a message
- *   winspect visible HWND       exits 0 while HWND is a visible window
  *   winspect focus HWND         the id of the control of HWND that has the
  *                               keyboard focus (0: HWND itself)
  *
@@ -87,26 +85,8 @@ static HWND target(int argc, char **argv) {
     return IsWindow(hwnd) ? hwnd : NULL;
 }
 
-/* The middle of the close box: the rightmost caption button, where the
- * window itself answers HTCLOSE. */
-static int close_box(HWND hwnd) {
-    RECT r;
-    DWORD_PTR hit = 0;
-    if (!GetWindowRect(hwnd, &r))
-        return 0;
-    const int x = r.right - GetSystemMetrics(SM_CXFIXEDFRAME) - GetSystemMetrics(SM_CXSIZE) / 2;
-    const int y = r.top + GetSystemMetrics(SM_CYFIXEDFRAME) + GetSystemMetrics(SM_CYSIZE) / 2;
-    if (!SendMessageTimeoutA(hwnd, WM_NCHITTEST, 0, MAKELPARAM(x, y), SMTO_ABORTIFHUNG, ANSWER_MS,
-                             &hit) ||
-        hit != HTCLOSE)
-        return 0;
-    printf("%d %d\n", x, y);
-    return 1;
-}
-
 static int usage(void) {
-    fputs("usage: winspect top CLASS | text HWND [ID] | rect HWND [ID] | closebox HWND |\n"
-          "       idle HWND | visible HWND | focus HWND\n",
+    fputs("usage: winspect top CLASS | text HWND [ID] | rect HWND [ID] | idle HWND | focus HWND\n",
           stderr);
     return 2;
 }
@@ -137,10 +117,6 @@ int main(int argc, char **argv) {
         printf("%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
         return 0;
     }
-    if (strcmp(command, "closebox") == 0) {
-        HWND hwnd = target(argc, argv);
-        return hwnd != NULL && close_box(hwnd) ? 0 : 1;
-    }
     if (strcmp(command, "idle") == 0) {
         DWORD_PTR ignored;
         HWND hwnd = target(argc, argv);
@@ -149,10 +125,6 @@ int main(int argc, char **argv) {
         if (!SendMessageTimeoutA(hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, ANSWER_MS, &ignored))
             return 1;
         return 0;
-    }
-    if (strcmp(command, "visible") == 0) {
-        HWND hwnd = target(argc, argv);
-        return hwnd != NULL && IsWindowVisible(hwnd) ? 0 : 1;
     }
     if (strcmp(command, "focus") == 0) {
         GUITHREADINFO info;
