@@ -14,7 +14,6 @@ set -uo pipefail
 # shellcheck source=lib/common.sh
 . "$(dirname "$0")/lib/common.sh"
 sample=$top/samples/this-ci-vm.txt
-golden=$data/deb-package.txt
 
 version=$(sed -n 's/^project(Lumivar VERSION \([0-9.]*\).*/\1/p' "$top/CMakeLists.txt")
 deb=$work/lumivar_${version}_$(dpkg --print-architecture).deb
@@ -27,11 +26,7 @@ deb=$work/lumivar_${version}_$(dpkg --print-architecture).deb
     dpkg-deb -f "$deb" Package Section Depends
     dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sort
 } >"$work/package.txt"
-if [ -n "${LUMIVAR_REBASE:-}" ]; then
-    cp "$work/package.txt" "$golden"
-else
-    diff -u "$golden" "$work/package.txt" || fail "the package differs from $(basename "$golden")"
-fi
+matches_golden "$work/package.txt" deb-package.txt
 
 # The first vendor of the sample as lumivar in FOLDER names it, then what it
 # says on stderr (that the functions go unnamed, say).
@@ -79,7 +74,7 @@ else
     [ "$(man -w lumivar 2>/dev/null)" = /usr/share/man/man1/lumivar.1 ] || fail "man -w lumivar: $(man -w lumivar 2>&1)"
     dpkg -r lumivar >>"$work/dpkg.log" 2>&1 || fail "dpkg -r: $(tail -n 5 "$work/dpkg.log")"
     dpkg-query -W -f='${Status}' lumivar 2>/dev/null | grep -q ' installed' && fail "installed after dpkg -r"
-    for path in $(sed -n 's/^\.\//\//p' "$golden") /usr/share/lumivar; do
+    for path in $(sed -n 's/^\.\//\//p' "$data/deb-package.txt") /usr/share/lumivar; do
         [ ! -e "$path" ] || fail "$path is left after dpkg -r"
     done
 fi

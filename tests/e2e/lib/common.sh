@@ -23,6 +23,16 @@ finish() {
     echo "$check_name: ${1:-all passed}"
 }
 
+# matches_golden GOT GOLDEN: GOT is the text of GOLDEN, a file in tests/data;
+# with LUMIVAR_REBASE=1 it becomes GOLDEN (review it with git diff).
+matches_golden() {
+    if [ -n "${LUMIVAR_REBASE:-}" ]; then
+        cp "$1" "$data/$2"
+    else
+        diff -u "$data/$2" "$1" || fail "other than $2 (- wanted, + got)"
+    fi
+}
+
 # same_report GOT WANTED: GOT is a report with CR LF line ends and a time line
 # on line 3, and the same text as WANTED but for that line.
 same_report() {
