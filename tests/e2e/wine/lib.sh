@@ -1,7 +1,9 @@
-# Shared by the end-to-end scripts that drive lumivar.exe under Wine on a
-# private Xvfb display with xdotool. Source it after lib/common.sh, then call
-# wine_session (a fresh prefix in $work) and start_display. Here a failure
-# ends the script: each step stands on the ones before it.
+# Shared by the end-to-end scripts that drive lumivar.exe under Wine with
+# xdotool, each on a private Xvfb display it starts itself with
+#   [ -n "${LUMIVAR_XVFB:-}" ] || LUMIVAR_XVFB=1 exec xvfb-run -a ... "$0"
+# Source it after lib/common.sh, then call wine_session (a fresh prefix in
+# $work and the window inspector). Here a failure ends the script: each step
+# stands on the ones before it.
 # start_app runs lumivar.exe in $app_dir (default $work/app).
 
 title="Lumivar V4.04 - PCI Spec V3.0"
@@ -32,17 +34,16 @@ need_tools() {
     done
 }
 
-# A fresh Wine prefix in $work, its server ended at the end.
+# A fresh Wine prefix in $work, its server ended at the end; the window
+# inspector built.
 wine_session() {
     app_dir=${app_dir:-$work/app}
     export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-    at_end 'wineserver -k 2>/dev/null; wineserver -w 2>/dev/null; [ -z "$xvfb_pid" ] || kill "$xvfb_pid"'
+    at_end 'wineserver -k 2>/dev/null; wineserver -w 2>/dev/null'
     trap 'exit 1' INT TERM
+    x86_64-w64-mingw32-gcc -std=c11 -O1 -Wall -Wextra -Werror -o "$work/winspect.exe" \
+        "$top/tests/e2e/wine/winspect.c" -luser32 || fail "winspect.c does not build"
 }
-xvfb_pid=
-
-# A host path as Wine sees it through drive Z:.
-windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 
 # until_ok SECONDS WHAT COMMAND...: runs COMMAND until it succeeds, or fails
 # the step with WHAT once SECONDS have passed; @SEEN@ in WHAT becomes what the
@@ -94,7 +95,9 @@ text_is() {
     seen=$(ws text "$1" ${2:+"$2"})
     [ "$seen" = "$3" ]
 }
-gone() { ! ws text "$1" >/dev/null; } # destroyed
+# HWND's thread answers; it does not once HWND is destroyed.
+answers() { ws text "$1" >/dev/null; }
+gone() { ! answers "$1"; }
 # The text of a message box, in its control 0xFFFF.
 says() { find_dialog && text_is "$box_hwnd" 65535 "$wanted_text"; }
 
@@ -128,8 +131,7 @@ save_dialog() {
 # HOSTPATH as a Windows path and confirms with Enter; returns once the file
 # is written.
 save_through_dialog() {
-    local typed dialog
-    typed=$(windows_path "$3")
+    local typed=Z:${3//\//\\} dialog # the host path as Wine sees it
     save_dialog "alt+$1" "$2"
     dialog=$box_hwnd
     x key End shift+Home
@@ -140,34 +142,9 @@ save_through_dialog() {
     until_ok 20 "the Save dialog stayed after Enter" gone "$dialog"
     # The report is written on the window's thread: once it answers a
     # message again, the file is complete.
-    until_ok 20 "the window does not answer after saving" ws idle "$main_hwnd"
+    until_ok 20 "the window does not answer after saving" answers "$main_hwnd"
     ! find_dialog || fail "a message after saving: $(ws text "$box_hwnd" 65535)"
     [ -s "$3" ] || fail "nothing written to $typed"
-}
-
-# The Vendor ID of each block of a native report, in order.
-vendor_ids() { tr -d '\r' <"$1" | awk '/  Vendor ID  / {print $1}'; }
-blocks() { grep -c '^PCI Bus #' "$1"; }
-
-# Starts Xvfb on a free display, exports DISPLAY and builds the window
-# inspector.
-start_display() {
-    exec 3>"$work/display"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    exec 3>&-
-    until_ok 10 "Xvfb did not say its display" display_known
-    DISPLAY=:$(head -n 1 "$work/display")
-    export DISPLAY
-    echo "Xvfb on $DISPLAY"
-    x86_64-w64-mingw32-gcc -std=c11 -O1 -Wall -Wextra -Werror -o "$work/winspect.exe" \
-        "$top/tests/e2e/wine/winspect.c" -luser32 || fail "winspect.c does not build"
-}
-# Xvfb picks a free display and writes its number once it takes clients.
-display_known() {
-    [ -s "$work/display" ] && return 0
-    kill -0 "$xvfb_pid" 2>/dev/null || fail "Xvfb ended: $(cat "$work/xvfb.log")"
-    return 1
 }
 
 # The prefix draws the dialog as on Windows: fonts-wine's faces and frames

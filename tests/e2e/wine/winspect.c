@@ -4,10 +4,10 @@
  *
  *   winspect top CLASS          visible top-level windows of CLASS, one per
  *                               line: HWND XID PID TID CAPTION
- *   winspect text HWND [ID]     the text of HWND, or of its child ID
+ *   winspect text HWND [ID]     the text of HWND, or of its child ID, once
+ *                               HWND's thread answers
  *   winspect rect HWND [ID]     screen rectangle of HWND or of its child ID:
  *                               LEFT TOP RIGHT BOTTOM
- *   winspect idle HWND          exits 0 once HWND's thread answers a message
  *   winspect focus HWND         the id of the control of HWND that has the
  *                               keyboard focus (0: HWND itself)
  *
@@ -86,8 +86,7 @@ static HWND target(int argc, char **argv) {
 }
 
 static int usage(void) {
-    fputs("usage: winspect top CLASS | text HWND [ID] | rect HWND [ID] | idle HWND | focus HWND\n",
-          stderr);
+    fputs("usage: winspect top CLASS | text HWND [ID] | rect HWND [ID] | focus HWND\n", stderr);
     return 2;
 }
 
@@ -115,15 +114,6 @@ int main(int argc, char **argv) {
         if (hwnd == NULL || !GetWindowRect(hwnd, &r))
             return 1;
         printf("%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
-        return 0;
-    }
-    if (strcmp(command, "idle") == 0) {
-        DWORD_PTR ignored;
-        HWND hwnd = target(argc, argv);
-        if (hwnd == NULL)
-            return 1;
-        if (!SendMessageTimeoutA(hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, ANSWER_MS, &ignored))
-            return 1;
         return 0;
     }
     if (strcmp(command, "focus") == 0) {
