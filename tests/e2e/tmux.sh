@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
 # lumivar's dialog in a real terminal: tmux panes of 80x24 driven by keys.
 #
-#   1. the window comes up on device 1, the screen equals
-#      tests/data/tmux-first-device.txt but for the name fields, which follow
-#      the system's pci.ids: those are the report's names of device 1
+#   1. the window comes up on device 1, named from the --names database,
+#      the screen as tests/data/tmux-first-device.txt has it
 #   2. Right twice shows device 3; Dump-> (its mnemonic d) proposes pci-3.txt
 #      in the current directory; Enter writes it, and it is the report of
 #      device 3 (`lumivar --report - --device 3`) but for the time line
@@ -21,9 +20,10 @@
 set -uo pipefail
 # shellcheck source=lib/common.sh
 . "$(dirname "$0")/lib/common.sh"
-names=$native/pcidevs.txt
 dump=$top/samples/this-ci-vm.txt
 chmod 755 "$work" # the row run as nobody starts there
+names=$work/names.txt
+printf 'V\t8086\tIntel Corporation\nD\t0d57\tHost Bridge 0D57h\n' >"$names"
 socket=lumivar-e2e-$$
 tmux_() { tmux -u -L "$socket" "$@"; }
 at_end "tmux -L '$socket' kill-server 2>/dev/null"
@@ -59,19 +59,13 @@ ended() {
         fail "$name: the terminal was not put back: $(cat "$work/$session.stty" 2>/dev/null)"
 }
 
-"$lumivar" --from "$dump" --names "$names" --report "$work/device1.txt" --device 1 || fail "report of device 1"
 "$lumivar" --from "$dump" --names "$names" --report "$work/device3.txt" --device 3 || fail "report of device 3"
 count=$("$lumivar" --from "$dump" --names /dev/null --report - | grep -c '^PCI Bus #')
 
-# 1. The first device; the names as its report has them.
+# 1. The first device.
 run dialog "$work" "'$lumivar' --from '$dump' --names '$names'"
 await "Current Device" || fail "no window: $(screen)"
-for field in "Vendor ID|Ven" "Device ID|Dev"; do
-    shown=$(sed -n "s/^ *\([0-9A-F]*h  \)${field%|*} *\(.*\)\$/${field#*|}  \1\2/p" "$work/device1.txt" | tr -d '\r')
-    screen | grep -qF -- "$shown" || fail "device 1: no '$shown' on the screen"
-done
-mask() { LC_ALL=C.UTF-8 sed -E '3,6s/^(.{15}).{62}/\1~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~/'; }
-screen | mask >"$work/first-device.txt"
+screen >"$work/first-device.txt"
 matches_golden "$work/first-device.txt" tmux-first-device.txt
 
 # 2. Two steps right, then Dump-> and the proposed file.
