@@ -80,7 +80,7 @@ wait_exit() {
 # Sets main_hwnd, main_xid from the visible KESTRIX window of run NAME.
 main_window_of() {
     ended "$1" && fail "lumivar.exe ($1) ended with code $(cat "$work/$1.rc") before its window showed"
-    read -r main_hwnd main_xid _ _ main_caption < <(ws top KESTRIX)
+    read -r main_hwnd main_xid main_caption < <(ws top KESTRIX)
 }
 wait_main() {
     until_ok 30 "no window of class KESTRIX appeared" main_window_of "$1"

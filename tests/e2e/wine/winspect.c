@@ -3,7 +3,7 @@
  * and never sends input: every key and click comes from the X server.
  *
  *   winspect top CLASS          visible top-level windows of CLASS, one per
- *                               line: HWND XID PID TID CAPTION
+ *                               line: HWND XID CAPTION
  *   winspect text HWND [ID]     the text of HWND, or of its child ID, once
  *                               HWND's thread answers
  *   winspect rect HWND [ID]     screen rectangle of HWND or of its child ID:
@@ -56,25 +56,18 @@ static void print_line(const char *text) {
     putchar('\n');
 }
 
-struct top_query {
-    const char *class_name;
-    int found;
-};
+static int found;
 
+/* Lists HWND when it is visible and of the class PARAM names. */
 static BOOL CALLBACK list_top(HWND hwnd, LPARAM param) {
-    struct top_query *query = (struct top_query *)param;
     char class_name[256], caption[512];
-    DWORD pid = 0, tid;
-    if (!IsWindowVisible(hwnd) || !GetClassNameA(hwnd, class_name, sizeof class_name))
+    if (!IsWindowVisible(hwnd) || !GetClassNameA(hwnd, class_name, sizeof class_name) ||
+        lstrcmpiA(class_name, (const char *)param) != 0)
         return TRUE;
-    if (lstrcmpiA(class_name, query->class_name) != 0)
-        return TRUE;
-    tid = GetWindowThreadProcessId(hwnd, &pid);
     window_text(hwnd, caption, sizeof caption);
-    printf("0x%llx 0x%lx %lu %lu ", (unsigned long long)(ULONG_PTR)hwnd, x_window(hwnd),
-           (unsigned long)pid, (unsigned long)tid);
+    printf("0x%llx 0x%lx ", (unsigned long long)(ULONG_PTR)hwnd, x_window(hwnd));
     print_line(caption);
-    query->found = 1;
+    found = 1;
     return TRUE;
 }
 
@@ -96,9 +89,8 @@ int main(int argc, char **argv) {
         return usage();
     const char *command = argv[1];
     if (strcmp(command, "top") == 0) {
-        struct top_query query = {argv[2], 0};
-        EnumWindows(list_top, (LPARAM)&query);
-        return query.found ? 0 : 1;
+        EnumWindows(list_top, (LPARAM)argv[2]);
+        return found ? 0 : 1;
     }
     if (strcmp(command, "text") == 0) {
         char text[1024];
@@ -117,19 +109,13 @@ int main(int argc, char **argv) {
         return 0;
     }
     if (strcmp(command, "focus") == 0) {
-        GUITHREADINFO info;
+        GUITHREADINFO info = {0};
         HWND hwnd = target(argc, argv);
-        memset(&info, 0, sizeof info);
         info.cbSize = sizeof info;
         if (hwnd == NULL || !GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, NULL), &info) ||
-            info.hwndFocus == NULL)
+            (info.hwndFocus != hwnd && !IsChild(hwnd, info.hwndFocus)))
             return 1;
-        if (info.hwndFocus == hwnd)
-            printf("0\n");
-        else if (IsChild(hwnd, info.hwndFocus))
-            printf("%d\n", GetDlgCtrlID(info.hwndFocus));
-        else
-            return 1;
+        printf("%d\n", info.hwndFocus == hwnd ? 0 : GetDlgCtrlID(info.hwndFocus));
         return 0;
     }
     return usage();
