@@ -3,16 +3,16 @@
 #
 #   1. the window comes up on device 1, named from the --names database,
 #      the screen as tests/data/tmux-first-device.txt has it
-#   2. Right twice shows device 3; Dump-> (its mnemonic d) proposes pci-3.txt
-#      in the current directory; Enter writes it, and it is the report of
-#      device 3 (`lumivar --report - --device 3`) but for the time line
-#   3. the keys: Exit has the focus at the start, Tab moves it to Dump->,
+#   2. the keys: Exit has the focus at the start, Tab moves it to Dump->,
 #      which Enter presses, and it still has it once the prompt is gone;
+#      Right twice shows device 3, whose Dump-> (its mnemonic d) proposes
+#      pci-3.txt in the current directory, and Enter writes the report of
+#      device 3 (`lumivar --report - --device 3`) but for the time line;
 #      Home and End; F1 and ? list the keys; ESC [ D from a terminal whose
 #      description does not know it is Left, not Alt+[ and Dump->
-#   4. at 20x5 a notice that fits, and r and Enter write nothing; back at
+#   3. at 20x5 a notice that fits, and r and Enter write nothing; back at
 #      80x24 the window again
-#   5. one run a row of the table below, from start to end: the exit status,
+#   4. one run a row of the table below, from start to end: the exit status,
 #      what the screen shows, the file written or not; and every run leaves
 #      the terminal as it found it (canonical mode, echo)
 #
@@ -62,37 +62,25 @@ ended() {
 "$lumivar" --from "$dump" --names "$names" --report "$work/device3.txt" --device 3 || fail "report of device 3"
 count=$("$lumivar" --from "$dump" --names /dev/null --report - | grep -c '^PCI Bus #')
 
-# 1. The first device.
+# 1. The first device, then keys and what the screen shows after each (! what
+# it no longer shows). The window starts with the focus on Exit.
 run dialog "$work" "'$lumivar' --from '$dump' --names '$names'"
 await "Current Device" || fail "no window: $(screen)"
 screen >"$work/first-device.txt"
 matches_golden "$work/first-device.txt" tmux-first-device.txt
-
-# 2. Two steps right, then Dump-> and the proposed file.
-keys Right
-await "Current Device      2" || fail "Right did not step to device 2"
-keys Right
-await "Current Device      3" || fail "Right did not step to device 3"
-keys d
-await "$work/pci-3.txt" || fail "Dump-> did not propose $work/pci-3.txt: $(screen)"
-keys Enter
-await '!File name:' || fail "the prompt stayed after Enter"
-[ -f "$work/pci-3.txt" ] && same_report "$work/pci-3.txt" "$work/device3.txt" || fail "no pci-3.txt written"
-await "Current Device      3" || fail "the window did not come back after the prompt"
-
-# 3. The keys. A fresh window: Exit has the focus, Tab gives it to Dump->.
-run keys "$work" "'$lumivar' --from '$dump' --names '$names'"
-# key | what the screen shows then (! what it no longer shows)
 while IFS='|' read -r key shows; do
-    [ -z "$key" ] || keys "$key"
-    await "$shows" || fail "after $key: '$shows' on the screen: $(screen)"
+    keys "$key"
+    await "$shows" || fail "after $key: no '$shows' on the screen: $(screen)"
 done <<TABLE
-|Current Device      1
 Tab|Current Device      1
-Enter|pci-1.txt
+Enter|$work/pci-1.txt
 Escape|!File name:
-Enter|pci-1.txt
+Enter|$work/pci-1.txt
 Escape|!File name:
+Right|Current Device      2
+Right|Current Device      3
+d|$work/pci-3.txt
+Enter|!File name:
 End|Current Device      $count
 Home|Current Device      1
 Right|Current Device      2
@@ -101,12 +89,13 @@ Escape|Current Device      2
 ?|F1 or ?          these keys
 Escape|Current Device      2
 TABLE
+same_report "$work/pci-3.txt" "$work/device3.txt"
 tmux_ send-keys -t "$session" -H 1b 5b 44 # ESC [ D: this terminal's Left is ESC O D
 await "Current Device      1" || fail "ESC [ D did not step back"
 sleep 0.3
 screen | grep -qF "File name:" && fail "ESC [ D opened the Save prompt"
 
-# 4. Too small a terminal, and back.
+# 3. Too small a terminal, and back.
 tmux_ resize-window -t "$session" -x 20 -y 5
 await "Needs 78x24" || fail "at 20x5 no notice that fits: $(screen)"
 keys r Enter
@@ -117,7 +106,7 @@ await "Latency (PCI" || fail "the window did not come back at 80x24"
 keys Escape
 ended 0
 
-# 5. Whole runs. sysfs shows other users 64 bytes of each function: as root,
+# 4. Whole runs. sysfs shows other users 64 bytes of each function: as root,
 # be somebody else.
 asuser=
 [ "$(id -u)" != 0 ] || asuser="runuser -u nobody --"
