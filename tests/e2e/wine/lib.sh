@@ -153,11 +153,8 @@ dress_prefix() {
     # Debian's Wine does not look in fonts-wine's folder by itself: without its
     # faces the dialog is set in a stand-in for MS Sans Serif and the caption
     # buttons show letters instead of Marlett's symbols.
-    if compgen -G "/usr/share/wine/fonts/*.ttf" >/dev/null; then
-        cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" || fail "cannot copy fonts-wine's fonts"
-    else
-        echo "note: fonts-wine is not installed; the dialog is drawn with stand-in fonts"
-    fi
+    cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" ||
+        fail "cannot copy fonts-wine's fonts (scripts/install-deps)"
     # Wine draws the frames itself (there is no window manager): a close box.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 ||
         fail "cannot set the X11 driver's Managed value"
