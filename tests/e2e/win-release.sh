@@ -1,24 +1,15 @@
 #!/usr/bin/env bash
-# The Windows release end to end, as a user gets it:
-#   1. scripts/win-release builds the zip of tests/data/win-release-zip.txt
-#      from the builds in $LUMIVAR_OUT, its texts with CR LF line ends
-#   2. both PE files verify with osslsigncode against the certificate the
-#      scripts name and keep a right PE checksum: the shipped test
-#      certificate (the same in a second build), a PFX with a password the
-#      builder supplies (self-signed, so shipped), a PEM pair issued by a CA
-#      (not shipped)
-#   3. in a fresh Wine prefix, install.cmd refuses bad starts and changes
-#      nothing; with a dump and /skip-signing-checks it installs and starts
-#      the driver, and again, the dump relative to the folder, it replaces it
-#   4. lumivar.exe from the zip writes the report the native build writes of
-#      that dump (but for the time line)
-#   5. uninstall.cmd removes service, file and registry key, and a second run
-#      finds nothing to do; then lumivar.exe says "No Device Detected..."
+# The Windows release end to end, as a user gets it: the zip that
+# scripts/win-release builds from the builds in $LUMIVAR_OUT (its files as
+# tests/data/win-release-zip.txt lists them; LUMIVAR_REBASE=1 rewrites it),
+# its signatures with the shipped test certificate and with a builder's own,
+# then in a fresh Wine prefix install.cmd (refusing bad starts), lumivar.exe
+# from the zip against the native build's report, and uninstall.cmd.
 # Wine cannot show what only Windows does (signature checks, test signing,
 # certificate stores, a refusal without administrator rights): see
 # driver/INSTALL-WINDOWS.md. Needs the native build in $LUMIVAR_OUT/native
 # and the MinGW build in $LUMIVAR_OUT/win; exits 0 when every step passes, 1
-# at the first failure. LUMIVAR_REBASE=1 rewrites the golden list.
+# at the first failure.
 set -uo pipefail
 # A private X server for the clicks and keys, which wine uses too.
 [ -n "${LUMIVAR_XVFB:-}" ] || LUMIVAR_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash "$0" "$@"

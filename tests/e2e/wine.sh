@@ -1,21 +1,11 @@
 #!/usr/bin/env bash
 # lumivar.exe end to end: the real program and kestrix.sys in a fresh Wine
 # prefix on a private Xvfb display, driven with xdotool as a user would drive
-# it (clicks and keys through the X server).
-#
-#   1. the driver serves a real dump; the window comes up showing device 1
-#   2. clicks on the up-down control's right arrow step through the devices
-#   3. a screenshot of the window (always $LUMIVAR_OUT/screenshot.png, and
-#      $LUMIVAR_SCREENSHOT too when set)
-#   4. Dump-> and PCI Report write through the Save dialog what
-#      `lumivar --from DUMP --report FILE [--device N]` writes, but for the
-#      time line; a click on Exit ends the run with exit code 0
-#   5. Tab moves the focus through the tab stops (Exit, Dump->, PCI Report;
-#      the Multi Function box is one too, but disabled), Shift-Tab back, and
-#      Enter and Space press the focused button, which has the focus again
-#      once the Save dialog is gone; Esc ends the run with exit code 0
-#   6. with the driver on the host's sysfs (as root) PCI Report equals the
-#      native report of this machine, but for the time line
+# it (clicks and keys through the X server), one step after the other:
+# device 1 on a dump the driver serves, clicks on the arrows, a screenshot
+# ($LUMIVAR_OUT/screenshot.png, and $LUMIVAR_SCREENSHOT too when set), the
+# reports the Save dialog writes against the native build's, the tab stops
+# and the keys, and as root the driver on this machine's sysfs.
 #
 # Shown elsewhere: that a second opener is refused while the first reads on
 # (kestrix_driver_test), lumivar.exe's message without a driver
@@ -45,17 +35,6 @@ for file in "$lumivar" "$names" "$exe" "$sys"; do
 done
 wine_session
 
-# Clicks the up-down control's right arrow (the right half of the control)
-# and waits until the window shows device NUMBER with its vendor id.
-step_right() {
-    local number=$1 vendor=$2 x0 y0 x1 y1
-    read -r x0 y0 x1 y1 < <(ws rect "$main_hwnd" 200) || fail "no up-down control (id 200)"
-    click_at $((x0 + (x1 - x0) * 3 / 4)) $(((y0 + y1) / 2))
-    until_ok 10 "after a click on the right arrow the window shows device '@SEEN@', not $number" \
-        text_is "$main_hwnd" 324 "$number"
-    until_ok 10 "device $number shows vendor id '@SEEN@', not $vendor" text_is "$main_hwnd" 318 "$vendor"
-    echo "ok: the right arrow steps to device $number (vendor id $vendor)"
-}
 # The focused control of the main window is ID (0: the window itself).
 focus_is() {
     seen=$(ws focus "$main_hwnd")
@@ -70,7 +49,6 @@ functions=$(grep -c '^[0-9a-f][0-9a-f]:[0-9a-f][0-9a-f]\.[0-7] ' "$dump")
 "$lumivar" --from "$dump" --names "$names" --report "$work/native/all.txt" || fail "the native report of $dump failed"
 "$lumivar" --from "$dump" --names "$names" --report "$work/native/device-3.txt" --device 3 ||
     fail "the native report of device 3 failed"
-mapfile -t vendor < <(tr -d '\r' <"$work/native/all.txt" | awk '/  Vendor ID  / {print $1}')
 
 # ---------------------------------------------------------------------------
 step "1. the driver serves ${dump##*/}; lumivar.exe shows device 1"
@@ -81,13 +59,16 @@ start_app main
 wait_main main
 text_is "$main_hwnd" 325 "$functions" || fail "Total PCI Devices shows '$seen', not $functions"
 text_is "$main_hwnd" 324 1 || fail "Current Device shows '$seen', not 1"
-text_is "$main_hwnd" 318 "${vendor[0]}" || fail "device 1 shows vendor id '$seen', not ${vendor[0]}"
-echo "ok: $functions devices, device 1 on display (vendor id ${vendor[0]})"
+echo "ok: $functions devices, device 1 on display"
 
 # ---------------------------------------------------------------------------
-step "2. the up-down control steps through the devices"
-step_right 2 "${vendor[1]}"
-step_right 3 "${vendor[2]}"
+step "2. clicks on the up-down control's right arrow step to device 3"
+read -r x0 y0 x1 y1 < <(ws rect "$main_hwnd" 200) || fail "no up-down control (id 200)"
+for number in 2 3; do
+    click_at $((x0 + (x1 - x0) * 3 / 4)) $(((y0 + y1) / 2)) # the right half
+    until_ok 10 "after a click on the right arrow the window shows device '@SEEN@', not $number" \
+        text_is "$main_hwnd" 324 "$number"
+done
 
 # ---------------------------------------------------------------------------
 step "3. screenshot of the window"
@@ -121,8 +102,9 @@ step "5. Tab, Shift-Tab, Enter, Space and Esc"
 start_app tab
 wait_main tab
 focus "$main_xid"
-# key | the control with the focus then | the file name the Save dialog
-# proposes (the key pressed the button), closed with Esc
+# key | the control with the focus then (2 Exit, 201 Dump->, 202 PCI Report;
+# the Multi Function box is a tab stop too, but disabled) | the file name the
+# Save dialog proposes (the key pressed the focused button), closed with Esc
 while IFS='|' read -r key id proposed; do
     if [ -n "$proposed" ]; then
         save_dialog "$key" "$proposed"
