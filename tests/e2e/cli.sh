@@ -4,8 +4,9 @@
 # message of each run in tests/data/cli-cases.txt.
 # ctest runs it with LUMIVAR set to the program it built.
 set -uo pipefail
-# shellcheck source=lib/common.sh
+# shellcheck source-path=SCRIPTDIR source=lib/common.sh
 . "$(dirname "$0")/lib/common.sh"
+# shellcheck disable=SC2034 # the cases name it
 via=$top/samples/via-apollo-pro266-cardbus-multifunction.txt
 
 # The report on standard output and in a file: the golden text but for the time.

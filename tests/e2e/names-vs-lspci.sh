@@ -2,7 +2,7 @@
 # The generated name database names the functions of the samples and of
 # this machine as lspci does.
 set -uo pipefail
-# shellcheck source=lib/common.sh
+# shellcheck source-path=SCRIPTDIR source=lib/common.sh
 . "$(dirname "$0")/lib/common.sh"
 dumps=("$top"/samples/*.txt)
 ! "$lumivar" --save-dump "$work/this-machine.txt" 2>/dev/null || dumps+=("$work/this-machine.txt")

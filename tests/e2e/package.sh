@@ -11,7 +11,7 @@
 #      names the functions from /tmp and man finds the page; dpkg -r leaves
 #      nothing of the package behind
 set -uo pipefail
-# shellcheck source=lib/common.sh
+# shellcheck source-path=SCRIPTDIR source=lib/common.sh
 . "$(dirname "$0")/lib/common.sh"
 sample=$top/samples/this-ci-vm.txt
 

@@ -2,7 +2,7 @@
 # This machine's functions read through sysfs, through a dump we saved of
 # them, and through lspci's own -xxx dump give the same table and bytes.
 set -uo pipefail
-# shellcheck source=lib/common.sh
+# shellcheck source-path=SCRIPTDIR source=lib/common.sh
 . "$(dirname "$0")/lib/common.sh"
 if ! "$lumivar" --save-dump "$work/sysfs.txt" 2>"$work/why.txt"; then
     echo "sysfs-vs-dump: skipped, sysfs cannot be read here: $(cat "$work/why.txt")"

@@ -18,7 +18,7 @@
 #
 # LUMIVAR_REBASE=1 rewrites the golden screen (review it with git diff).
 set -uo pipefail
-# shellcheck source=lib/common.sh
+# shellcheck source-path=SCRIPTDIR source=lib/common.sh
 . "$(dirname "$0")/lib/common.sh"
 dump=$top/samples/this-ci-vm.txt
 chmod 755 "$work" # the row run as nobody starts there

@@ -13,9 +13,9 @@
 set -uo pipefail
 # A private X server for the clicks and keys, which wine uses too.
 [ -n "${LUMIVAR_XVFB:-}" ] || LUMIVAR_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash "$0" "$@"
-# shellcheck source=lib/common.sh
+# shellcheck source-path=SCRIPTDIR source=lib/common.sh
 . "$(dirname "$0")/lib/common.sh"
-# shellcheck source=wine/lib.sh
+# shellcheck source-path=SCRIPTDIR source=wine/lib.sh
 . "$top/tests/e2e/wine/lib.sh"
 names=$native/pcidevs.txt
 dump=$top/samples/via-apollo-pro266-cardbus-multifunction.txt
@@ -91,7 +91,7 @@ installed_is() {
 # script and arguments | exit status | a line of what it says | installed_is
 # then. What it says, without CRs and Wine's notes, stays in $said.
 script_runs() {
-    local arguments wanted_status line state status
+    local arguments wanted_status line state status args=()
     while IFS='|' read -r arguments wanted_status line state; do
         eval "args=($arguments)"
         (cd "$release_dir" && wine cmd /c "${args[@]}") >"$work/said.txt" 2>&1

@@ -19,9 +19,9 @@
 set -uo pipefail
 # A private X server for the clicks and keys, which wine uses too.
 [ -n "${LUMIVAR_XVFB:-}" ] || LUMIVAR_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash "$0" "$@"
-# shellcheck source=lib/common.sh
+# shellcheck source-path=SCRIPTDIR source=lib/common.sh
 . "$(dirname "$0")/lib/common.sh"
-# shellcheck source=wine/lib.sh
+# shellcheck source-path=SCRIPTDIR source=wine/lib.sh
 . "$top/tests/e2e/wine/lib.sh"
 names=$native/pcidevs.txt
 exe=$out/win/src/lumivar.exe

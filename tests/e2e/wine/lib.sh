@@ -155,7 +155,8 @@ dress_prefix() {
     # buttons show letters instead of Marlett's symbols.
     cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" ||
         fail "cannot copy fonts-wine's fonts (scripts/install-deps)"
-    # Wine draws the frames itself (there is no window manager): a close box.
+    # Wine draws the frames itself (there is no window manager): the caption
+    # and its buttons, as the screenshot shows them.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 ||
         fail "cannot set the X11 driver's Managed value"
 }
