@@ -4,57 +4,49 @@
 #include "win32/terminal.h"
 #include "win32/win32_layer.h"
 
-#include "golden.h"
+#include "case_table.h"
 #include "recording_display.h"
 #include "recording_window.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <sstream>
+#include <string>
 #include <vector>
 
 namespace {
 
-struct LayoutCase {
-    const char *name;
-    std::vector<LayoutItem> items;
-    std::vector<CellRect> cells; // row, col, rows, cols
-};
+std::string rect(const CellRect &c) {
+    return std::to_string(c.row) + "," + std::to_string(c.col) + " " + std::to_string(c.rows) +
+           "x" + std::to_string(c.cols);
+}
 
-constexpr LayoutShape BOX = LayoutShape::Box, LIST = LayoutShape::List, FRAME = LayoutShape::Frame;
-
+// Input: the items of a 311 x 194 dialog, "; " between them, each a shape
+// (box, text, list, frame), x,y and cx x cy in dialog units; made: the cells
+// of each on the coarsest grid, row,col and rows x cols.
 TEST(DialogLayout, RowsMoveDownOnlyWhenSomethingAboveIsInTheWay) {
-    const LayoutCase cases[] = {
-        {"rows are y / 8 with nothing in the way",
-         {{BOX, 8, 8, 20, 8}, {BOX, 8, 20, 20, 8}, {BOX, 8, 28, 20, 8}},
-         {{1, 2, 1, 5}, {2, 2, 1, 5}, {3, 2, 1, 5}}},
-        {"a thin line between rows 4 units apart pushes the next one down",
-         {{BOX, 220, 72, 84, 8}, {FRAME, 216, 80, 92, 2}, {BOX, 220, 84, 56, 8}},
-         {{9, 55, 1, 21}, {10, 54, 1, 23}, {11, 55, 1, 14}}},
-        {"in another column the line pushes nothing",
-         {{FRAME, 216, 80, 92, 2}, {BOX, 8, 84, 56, 8}},
-         {{10, 54, 1, 23}, {10, 2, 1, 14}}},
-        {"an outline takes a row for each edge",
-         {{FRAME, 4, 4, 304, 168}, {BOX, 8, 8, 20, 8}, {BOX, 8, 160, 20, 8}, {BOX, 8, 172, 20, 8}},
-         {{0, 1, 22, 76}, {1, 2, 1, 5}, {20, 2, 1, 5}, {22, 2, 1, 5}}},
-        {"a list box shows the whole lines inside its border",
-         {{LIST, 8, 60, 100, 32}, {BOX, 36, 88, 36, 8}, {LIST, 152, 96, 64, 76}},
-         {{7, 2, 3, 25}, {11, 9, 1, 9}, {12, 38, 9, 16}}},
-        {"a vertical line runs from its top row to its last",
-         {{FRAME, 216, 52, 92, 2}, {FRAME, 216, 52, 1, 120}, {FRAME, 4, 4, 304, 168}},
-         {{6, 54, 1, 23}, {6, 54, 16, 1}, {0, 1, 22, 76}}},
-        {"taller controls take rows of 8 units, one at least",
-         {{BOX, 4, 176, 48, 16}, {BOX, 112, 156, 36, 12}, {BOX, 168, 8, 12, 4}},
-         {{22, 1, 2, 12}, {19, 28, 1, 9}, {1, 42, 1, 3}}},
-    };
-    for (const LayoutCase &c : cases) {
-        std::vector<CellRect> cells(c.items.size());
-        layoutDialog(c.items.data(), int(c.items.size()), 311, 194, COARSEST_GRID, cells.data());
-        for (size_t i = 0; i < cells.size(); ++i) {
-            const CellRect &want = c.cells[i], &got = cells[i];
-            EXPECT_TRUE(got == want) << c.name << ", item " << i << ": got " << got.row << ","
-                                     << got.col << " " << got.rows << "x" << got.cols;
+    testing_support::expectCaseTable("dialog-layout.txt", [](const std::string &input) {
+        std::vector<LayoutItem> items;
+        std::istringstream in(input);
+        for (std::string item; std::getline(in, item, ';');) {
+            char shape[8] = "";
+            LayoutItem i{};
+            sscanf(item.c_str(), "%7s %d,%d %dx%d", shape, &i.x, &i.y, &i.cx, &i.cy);
+            const std::string s = shape;
+            i.shape = s == "list"    ? LayoutShape::List
+                      : s == "frame" ? LayoutShape::Frame
+                      : s == "text"  ? LayoutShape::Text
+                                     : LayoutShape::Box;
+            items.push_back(i);
         }
-    }
+        std::vector<CellRect> cells(items.size());
+        layoutDialog(items.data(), int(items.size()), 311, 194, COARSEST_GRID, cells.data());
+        std::string made;
+        for (const CellRect &c : cells)
+            made += (made.empty() ? "" : "; ") + rect(c);
+        return made;
+    });
 }
 
 // The real template, laid out by the layer as it creates the window.
@@ -109,30 +101,20 @@ TEST_F(MainTemplate, EveryControlOnAnEightyByTwentyFourTerminal) {
     testing_support::expectGolden("layout-80x24.txt", text);
 }
 
-// The finest grid that fits, the window centred on the terminal.
+// Input: a terminal, columns x rows; made: the finest grid that fits (dialog
+// units a cell across and down) and the window's cells, centred.
 TEST_F(MainTemplate, TheWindowTakesTheFinestGridThatFits) {
-    const struct {
-        int rows, cols;
-        Grid grid;
-        CellRect window;
-    } rows[] = {
-        {24, 80, {4, 8}, {0, 1, 24, 78}},   {30, 103, {4, 8}, {3, 12, 24, 78}},
-        {32, 104, {3, 8}, {4, 0, 24, 104}}, {47, 160, {2, 8}, {11, 2, 24, 156}},
-        {48, 104, {3, 4}, {0, 0, 48, 104}}, {50, 160, {2, 4}, {1, 2, 48, 156}},
-        {20, 60, {4, 8}, {0, 0, 24, 78}}, // too small: the notice says so
-    };
-    for (const auto &r : rows) {
-        RecordingDisplay display(r.rows, r.cols);
+    testing_support::expectCaseTable("dialog-grid.txt", [this](const std::string &input) {
+        int rows = 0, cols = 0;
+        sscanf(input.c_str(), "%dx%d", &cols, &rows);
+        RecordingDisplay display(rows, cols);
         attachTerminal(&display, nullptr);
         winlayer::Window &w = *winlayer::findWindow(dialog);
         winlayer::layoutWindow(w);
-        EXPECT_TRUE(w.grid == r.grid)
-            << r.cols << "x" << r.rows << ": " << w.grid.dluPerColumn << " x " << w.grid.dluPerRow;
-        EXPECT_TRUE(w.cells == r.window)
-            << r.cols << "x" << r.rows << ": " << w.cells.row << "," << w.cells.col << " "
-            << w.cells.rows << "x" << w.cells.cols;
         detachTerminal();
-    }
+        return "grid " + std::to_string(w.grid.dluPerColumn) + "x" +
+               std::to_string(w.grid.dluPerRow) + ", window " + rect(w.cells);
+    });
 }
 
 TEST(CellBuffer, SendsOnlyWhatChanged) {
@@ -161,16 +143,6 @@ TEST(CellBuffer, SendsOnlyWhatChanged) {
         s.change(buffer);
         EXPECT_EQ(buffer.writeChanges(display), s.written) << s.name;
     }
-}
-
-TEST(CellBuffer, ShowsWindows1252AsUnicode) {
-    const struct {
-        unsigned char byte;
-        char32_t shown;
-    } rows[] = {{'A', U'A'},  {0x80, U'€'}, {0x81, U'\uFFFD'}, {0x99, U'™'},
-                {0xE9, U'é'}, {0x09, U'?'}, {0x7F, U'?'}};
-    for (const auto &r : rows)
-        EXPECT_EQ(unicodeFromAnsi(r.byte), r.shown) << int(r.byte);
 }
 
 TEST_F(MainTemplate, ARepaintSendsOnlyTheFieldThatChanged) {

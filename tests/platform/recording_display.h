@@ -8,11 +8,43 @@
 #include "win32/win32.h"
 #include "winres/resource_file.h"
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
+
+// The keys of scripts, and the names that events are described with.
+struct KeyName {
+    const char *name;
+    unsigned vk;
+    unsigned char character;
+};
+inline constexpr KeyName KEY_NAMES[] = {
+    {"Tab", VK_TAB, '\t'},    {"Enter", VK_RETURN, '\r'}, {"Space", VK_SPACE, ' '},
+    {"Esc", VK_ESCAPE, 0x1B}, {"Back", VK_BACK, 0x08},    {"Del", VK_DELETE, 0},
+    {"Left", VK_LEFT, 0},     {"Right", VK_RIGHT, 0},     {"Up", VK_UP, 0},
+    {"Down", VK_DOWN, 0},     {"Home", VK_HOME, 0},       {"End", VK_END, 0},
+    {"PgUp", VK_PRIOR, 0},    {"PgDn", VK_NEXT, 0},       {"F1", VK_F1, 0}};
+
+// A key event as a script names it, then the code page 1252 character it
+// carries: "S-Tab 09", "A-d 64", "é E9".
+inline std::string describeKey(const InputEvent &e) {
+    std::string out = std::string(e.alt ? "A-" : "") + (e.shift ? "S-" : "");
+    for (const KeyName &k : KEY_NAMES)
+        if (k.vk == e.key)
+            out += k.name;
+    if (e.key == 0)
+        appendUtf8(out, e.text != 0 ? e.text : char32_t(e.character));
+    char code[8];
+    snprintf(code, sizeof code, " %02X", e.character);
+    return out + code;
+}
 
 class RecordingDisplay : public Display {
   public:
@@ -100,41 +132,19 @@ class RecordingDisplay : public Display {
         e.type = InputEvent::Type::Resize;
         script_.push_back({e, rows, cols, {}});
     }
-    // Keys as text: {Tab} {S-Tab} {Enter} {Space} {Esc} {Back} {Del} {Left}
-    // {Right} {Up} {Down} {Home} {End}, {A-x} for Alt+x; \t \n \x1b \b \x7f
-    // for Tab, Enter, Esc, Back and Del; other characters typed.
+    // A script as text: {Tab} {Enter} and the other KEY_NAMES, {S-Tab} with
+    // Shift, {A-x} for Alt+x, {C-c} for Ctrl-C, {Click row,col}, {WheelUp
+    // row,col} and {WheelDown row,col} at a cell, {COLSxROWS} a new size;
+    // anything else is typed.
     void keys(const std::string &script) {
-        static const struct {
-            const char *name;
-            unsigned vk;
-            unsigned char character;
-        } NAMED[] = {{"Tab", VK_TAB, '\t'},    {"Enter", VK_RETURN, '\r'}, {"Space", VK_SPACE, ' '},
-                     {"Esc", VK_ESCAPE, 0x1B}, {"Back", VK_BACK, 0x08},    {"Del", VK_DELETE, 0},
-                     {"Left", VK_LEFT, 0},     {"Right", VK_RIGHT, 0},     {"Up", VK_UP, 0},
-                     {"Down", VK_DOWN, 0},     {"Home", VK_HOME, 0},       {"End", VK_END, 0}};
-        for (size_t i = 0; i < script.size(); ++i) {
-            static const char CONTROLS[] = "\t\n\x1b\b\x7f";
-            static const char *const CONTROL_NAMES[] = {"{Tab}", "{Enter}", "{Esc}", "{Back}",
-                                                        "{Del}"};
-            if (const char *c = strchr(CONTROLS, script[i]); c != nullptr && *c != '\0') {
-                keys(CONTROL_NAMES[c - CONTROLS]);
-                continue;
-            }
-            if (script[i] != '{') {
-                type(script.substr(i, 1));
-                continue;
-            }
-            const size_t end = script.find('}', i);
-            std::string name = script.substr(i + 1, end - i - 1);
-            i = end;
-            if (name.rfind("A-", 0) == 0) {
-                alt(name[2]);
-                continue;
-            }
-            const bool shift = name.rfind("S-", 0) == 0;
-            for (const auto &n : NAMED)
-                if (name.substr(shift ? 2 : 0) == n.name)
-                    key(n.vk, n.character, shift);
+        for (size_t i = 0; i < script.size();) {
+            const size_t open = std::min(script.find('{', i), script.size());
+            if (open > i)
+                type(script.substr(i, open - i));
+            const size_t close = std::min(script.find('}', open), script.size());
+            if (open < close)
+                named(script.substr(open + 1, close - open - 1));
+            i = close + 1;
         }
     }
     // Runs when the script gets here: a look at the screen while a box is up.
@@ -191,6 +201,27 @@ class RecordingDisplay : public Display {
     };
 
     void push(const InputEvent &e) { script_.push_back({e, 0, 0, {}}); }
+
+    void named(const std::string &name) {
+        int row = 0, col = 0;
+        if (name == "C-c")
+            return interrupt();
+        if (name.size() == 3 && name.rfind("A-", 0) == 0)
+            return alt(name[2]);
+        if (sscanf(name.c_str(), "%dx%d", &col, &row) == 2)
+            return resize(row, col);
+        for (const auto &[word, button] : {std::pair("Click", InputEvent::Button::Left),
+                                           {"WheelUp", InputEvent::Button::WheelUp},
+                                           {"WheelDown", InputEvent::Button::WheelDown}})
+            if (name.rfind(word, 0) == 0 &&
+                sscanf(name.c_str() + strlen(word), "%d,%d", &row, &col) == 2)
+                return mouse(row, col, button);
+        const bool shift = name.rfind("S-", 0) == 0;
+        for (const KeyName &k : KEY_NAMES)
+            if (name.substr(shift ? 2 : 0) == k.name)
+                return key(k.vk, k.character, shift);
+        ADD_FAILURE() << "no key {" << name << "}";
+    }
 
     void setSize(int rows, int cols) {
         size_ = {rows, cols};

@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace recording {
@@ -81,26 +81,33 @@ inline HWND createDialog(LRESULT init = 0) {
     return window;
 }
 
-// The commands received, in order.
-inline std::vector<WPARAM> commands() {
-    std::vector<WPARAM> out;
-    for (const Received &r : received)
-        if (r.message == WM_COMMAND)
-            out.push_back(r.wParam);
-    return out;
-}
-
-// What the dialog manager asked of the dialog and told it, in order: commands,
-// WM_NEXTDLGCTL, DM_GETDEFID and WM_ACTIVATE (with the low word of wParam).
-using Message = std::pair<UINT, WPARAM>;
-inline std::vector<Message> requests() {
-    std::vector<Message> out;
-    for (const Received &r : received)
-        if (r.message == WM_COMMAND || r.message == WM_NEXTDLGCTL || r.message == DM_GETDEFID)
-            out.push_back({r.message, r.wParam});
-        else if (r.message == WM_ACTIVATE)
-            out.push_back({r.message, LOWORD(r.wParam)});
-    return out;
+// What the dialog was told and asked, in order: "command 201", "next 8000"
+// (WM_NEXTDLGCTL), "getdefid", "activate 1" (the low word), "deltapos 2+1"
+// (iPos and iDelta of UDN_DELTAPOS from the up-down control) and "hscroll 3"
+// (the position announced); "nothing" when nothing was.
+inline std::string story(HWND dialog) {
+    std::string out;
+    for (const Received &r : received) {
+        char line[64];
+        const NMHDR &h = r.change.hdr;
+        switch (r.message) {
+        case WM_COMMAND: snprintf(line, sizeof line, "command %u", LOWORD(r.wParam)); break;
+        case WM_NEXTDLGCTL: snprintf(line, sizeof line, "next %X", unsigned(r.wParam)); break;
+        case DM_GETDEFID: snprintf(line, sizeof line, "getdefid"); break;
+        case WM_ACTIVATE: snprintf(line, sizeof line, "activate %u", LOWORD(r.wParam)); break;
+        case WM_HSCROLL: snprintf(line, sizeof line, "hscroll %d", short(HIWORD(r.wParam))); break;
+        case WM_NOTIFY:
+            if (h.code == UINT(UDN_DELTAPOS) && h.idFrom == r.wParam && r.wParam == IDC_UPDOWN &&
+                h.hwndFrom == GetDlgItem(dialog, IDC_UPDOWN))
+                snprintf(line, sizeof line, "deltapos %d%+d", r.change.iPos, r.change.iDelta);
+            else
+                snprintf(line, sizeof line, "notify %d from %d", int(h.code), int(h.idFrom));
+            break;
+        default: continue;
+        }
+        out += (out.empty() ? "" : ", ") + std::string(line);
+    }
+    return out.empty() ? "nothing" : out;
 }
 
 inline std::vector<std::string> listLines(HWND window, int id) {

@@ -11,7 +11,7 @@
 #include "win32/terminal.h"
 #include "win32/win32_layer.h"
 
-#include "golden.h"
+#include "case_table.h"
 #include "recording_display.h"
 #include "test_support.h"
 
@@ -107,34 +107,9 @@ TEST_F(Screens, TheFirstDeviceFitsEachTerminal) {
     }
 }
 
-// On the finer grids every label of the template and every text the dialog
-// shows is whole on the screen (at 80 x 24 some are cut).
-TEST_F(Screens, NothingIsCutOnTheFinerGrids) {
-    open();
-    for (const TerminalSize size : {TerminalSize{32, 104}, TerminalSize{50, 160}}) {
-        display.resize(size.rows, size.cols);
-        for (int device = 1; device <= 4; ++device) {
-            pump();
-            const winlayer::Window &w = *winlayer::findWindow(window);
-            for (HWND handle : w.children) {
-                const winlayer::Window &c = *winlayer::findWindow(handle);
-                int mnemonic = -1;
-                const std::string shown = winlayer::withoutMnemonic(c.text, &mnemonic);
-                if (c.kind != winlayer::Kind::Static || shown.empty())
-                    continue;
-                EXPECT_NE(display.row(w.cells.row + c.cells.row).find(shown), std::string::npos)
-                    << "'" << shown << "' of device " << device << " at " << size.cols << "x"
-                    << size.rows;
-            }
-            display.key(VK_RIGHT);
-        }
-    }
-}
-
 TEST_F(Screens, SteppedToTheBridgeWithDumpFocused) {
     open();
-    display.key(VK_RIGHT);
-    display.key(VK_TAB, '\t'); // from Exit, where the focus starts
+    display.keys("{Right}{Tab}"); // Tab from Exit, where the focus starts
     pump();
     testing_support::expectGolden("screen-bridge-dump-focused.txt", picture(display));
 }
@@ -143,7 +118,7 @@ TEST_F(Screens, AMessageOverTheWindow) {
     open();
     std::string shown;
     display.then([&] { shown = picture(display); });
-    display.key(VK_RETURN, '\r');
+    display.keys("{Enter}");
     EXPECT_EQ(MessageBoxA(window, "Unable to open 'C:\\reports\\pci-1.txt'", APP_TITLE, MB_OK),
               IDOK);
     testing_support::expectGolden("screen-message.txt", shown);
@@ -157,10 +132,9 @@ TEST_F(Screens, TheSavePromptAndItsOverwriteQuestion) {
     fillFileRequest(request, window, path, true);
     std::string prompt, question;
     display.then([&] { prompt = picture(display); });
-    display.key(VK_RETURN, '\r');
+    display.keys("{Enter}");
     display.then([&] { question = picture(display); });
-    display.key(VK_ESCAPE, 0x1B); // no: back to the prompt
-    display.key(VK_ESCAPE, 0x1B); // and cancelled
+    display.keys("{Esc}{Esc}"); // no: back to the prompt, and cancelled
     EXPECT_FALSE(GetSaveFileNameA(&request));
     testing_support::expectGolden("screen-save-prompt.txt", prompt);
     testing_support::expectGolden("screen-overwrite-question.txt", question);
@@ -170,7 +144,7 @@ TEST_F(Screens, NoDeviceIsSaidBeforeTheWindowAppears) {
     appChannel.source = nullptr;
     std::string shown;
     display.then([&] { shown = picture(display); });
-    display.key(VK_RETURN, '\r');
+    display.keys("{Enter}");
     open();
     testing_support::expectGolden("screen-no-device.txt", shown);
     EXPECT_TRUE(pump()) << "the window closes itself";
@@ -207,7 +181,7 @@ TEST_F(Screens, NamesShowTheirCharactersAndNeverDriveTheTerminal) {
         const char *shown;
     } rows[] = {
         {"escape and bell", "Red\x1b[31mAlert\x07!", "Red?[31mAlert?!"},
-        {"tab and vertical tab", "Tab\tVT\x0b.", "Tab?VT?."},
+        {"tab, vertical tab, delete", "Tab\tVT\x0b\x7f.", "Tab?VT??."},
         {"Windows-1252 letters and signs", "Caf\xe9 \x80 \x99 \xbd", "Café € ™ ½"},
         {"bytes the code page leaves undefined", "C1 \x81\x9d.", "C1 \uFFFD\uFFFD."},
     };
@@ -225,69 +199,28 @@ TEST_F(Screens, NamesShowTheirCharactersAndNeverDriveTheTerminal) {
 }
 
 // What keys may do while the window cannot be seen, and what Ctrl-C does.
-// Script: "S" shrinks the terminal to 20x5, "!" is Ctrl-C, "@" a click where
-// Exit is at 80x24, "\n" Enter, "\x1b" Esc; other characters are typed.
-struct GuardCase {
-    const char *name;
-    const char *script;
-    bool older; // an older pci-info.txt is there at first
-    bool quits;
-    const char *report; // pci-info.txt afterwards: "", "older" or "written"
-};
-
+// Input: a script ({20x5} shrinks the terminal, {Click 22,3} is on Exit at
+// 80 x 24), after "older:" with an older pci-info.txt there at first; made:
+// whether the program ended and what pci-info.txt is afterwards.
 TEST_F(Screens, UnseenKeysDoNothingAndCtrlCEndsLikeEsc) {
-    const GuardCase cases[] = {
-        {"r and Enter at full size write the report", "r\n", false, false, "written"},
-        {"too small: r and Enter write nothing unseen", "Sr\n", false, false, ""},
-        {"too small: a click does nothing either", "S@", false, false, ""},
-        {"too small: Esc still ends the program", "S\x1b", false, true, ""},
-        {"shrunk under a prompt: Enter answers nothing, Ctrl-C ends", "rS\n!", false, true, ""},
-        {"Ctrl-C ends as Esc does", "!", false, true, ""},
-        {"Ctrl-C in the Save prompt closes it and ends the program", "r!", false, true, ""},
-        {"Ctrl-C at the overwrite question is no", "r\n!", true, true, "older"},
-    };
-    for (const GuardCase &c : cases) {
+    testing_support::expectCaseTable("screen-unseen-keys.txt", [this](const std::string &input) {
         std::filesystem::remove("pci-info.txt");
-        if (c.older)
+        const bool older = input.rfind("older: ", 0) == 0;
+        if (older)
             testing_support::writeBytes("pci-info.txt", "older");
         display.resize(24, 80);
         open();
-        for (const char *k = c.script; *k != '\0'; ++k) {
-            switch (*k) {
-            case 'S': display.resize(5, 20); break;
-            case '!': display.interrupt(); break;
-            case '@': display.mouse(22, 3); break;
-            case '\n': display.key(VK_RETURN, '\r'); break;
-            case '\x1b': display.key(VK_ESCAPE, 0x1B); break;
-            default: display.type(std::string(1, *k)); break;
-            }
-        }
-        EXPECT_EQ(pump(), c.quits) << c.name;
+        display.keys(input.substr(older ? 7 : 0));
+        const bool quits = pump();
         const std::string report = testing_support::readBytes("pci-info.txt");
-        EXPECT_EQ(report.empty()      ? ""
-                  : report == "older" ? "older"
-                                      : "written",
-                  std::string(c.report))
-            << c.name;
         DestroyWindow(window);
         window = nullptr;
         pump();
-    }
-}
-
-TEST_F(Screens, AMissingNameDatabaseIsAskedForBeforeTheWindowAppears) {
-    std::filesystem::remove("pcidevs.txt");
-    std::string shown;
-    display.then([&] { shown = display.text(); });
-    display.key(VK_ESCAPE, 0x1B);
-    open();
-    const std::string proposed = std::string(folder) + "/pcidevs.txt";
-    EXPECT_NE(shown.find(proposed.substr(0, 40)), std::string::npos) << shown;
-    EXPECT_EQ(shown.find("Vendor"), std::string::npos) << "the window is not shown yet";
-    pump();
-    char vendor[64] = "";
-    GetDlgItemTextA(window, IDC_VENDOR_NAME, vendor, sizeof vendor);
-    EXPECT_STREQ(vendor, "Unknown");
+        return std::string(quits ? "ends" : "goes on") + ", report " +
+               (report.empty()      ? "none"
+                : report == "older" ? "older"
+                                    : "written");
+    });
 }
 
 } // namespace
