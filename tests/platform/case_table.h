@@ -1,4 +1,4 @@
-// Case tables in tests/data: a line per case, its input before " =>" and what
+// Case tables in tests/data: a line per case, its input before "=>" and what
 // the program makes of it after. A test reads the inputs and compares each
 // line with what it makes of them now; with LUMIVAR_REBASE=1 it writes the
 // file afresh, to be reviewed as a diff. Lines starting with '#' and blank
@@ -23,9 +23,11 @@ inline void expectCaseTable(const std::string &name,
     int cases = 0;
     while (std::getline(lines, line)) {
         if (!line.empty() && line[0] != '#') {
-            const std::string input = line.substr(0, line.find(" =>"));
+            std::string input = line.substr(0, line.find("=>"));
+            input.erase(input.find_last_not_of(' ') + 1);
             const std::string made = run(input);
-            const std::string now = input + " =>" + (made.empty() ? "" : " " + made);
+            const std::string now =
+                input + (input.empty() ? "=>" : " =>") + (made.empty() ? "" : " " + made);
             if (!rewrite) {
                 EXPECT_EQ(now, line) << "in " << name;
             }
