@@ -58,48 +58,7 @@ struct MainTemplate : testing::Test {
         ASSERT_NE(dialog, nullptr);
     }
     void TearDown() override { winlayer::resetLayer(); }
-    const winlayer::Window &control(size_t i) {
-        return *winlayer::findWindow(winlayer::findWindow(dialog)->children[i]);
-    }
 };
-
-bool overlaps(const CellRect &a, const CellRect &b) {
-    return a.row < b.row + b.rows && b.row < a.row + a.rows && a.col < b.col + b.cols &&
-           b.col < a.col + a.cols;
-}
-
-bool overlapsInUnits(const winlayer::Window &a, const winlayer::Window &b) {
-    return a.x < b.x + b.cx && b.x < a.x + a.cx && a.y < b.y + b.cy && b.y < a.y + a.cy;
-}
-
-bool isOutline(const winlayer::Window &w) {
-    return w.kind == winlayer::Kind::Static && (w.style & SS_TYPEMASK) == SS_ETCHEDFRAME &&
-           w.cx > 2 && w.cy > 2;
-}
-
-// Where every control lands on an 80 x 24 terminal, as golden text. None
-// leaves the screen, and controls apart in dialog units stay apart in cells.
-TEST_F(MainTemplate, EveryControlOnAnEightyByTwentyFourTerminal) {
-    std::string text;
-    for (size_t i = 0; i < 126; ++i) {
-        const winlayer::Window &a = control(i);
-        const CellRect &c = a.cells;
-        char line[80];
-        snprintf(line, sizeof line, "%3zu id %4d  %2d,%2d %2dx%2d\n", i + 1, a.id, c.row, c.col,
-                 c.rows, c.cols);
-        text += line;
-        EXPECT_TRUE(c.row >= 0 && c.col >= 0 && c.row + c.rows <= 24 && c.col + c.cols <= 80)
-            << line;
-        for (size_t j = i + 1; j < 126; ++j) {
-            const winlayer::Window &b = control(j);
-            // The outer frame encloses the others; its edges are checked by the drawing.
-            const bool apart = !isOutline(a) && !isOutline(b) && !overlapsInUnits(a, b);
-            EXPECT_FALSE(apart && overlaps(a.cells, b.cells))
-                << "controls " << i + 1 << ", " << j + 1;
-        }
-    }
-    testing_support::expectGolden("layout-80x24.txt", text);
-}
 
 // Input: a terminal, columns x rows; made: the finest grid that fits (dialog
 // units a cell across and down) and the window's cells, centred.

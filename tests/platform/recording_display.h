@@ -89,48 +89,23 @@ class RecordingDisplay : public Display {
 
     // The script.
     void key(unsigned vk, unsigned char character = 0, bool shift = false) {
-        InputEvent e;
-        e.key = vk;
-        e.character = character;
-        e.shift = shift;
-        push(e);
+        push({.key = vk, .character = character, .shift = shift});
     }
     // UTF-8 text as a terminal delivers it: each character as typed, and as
     // the code page 1252 byte that the Win32 side sees.
     void type(const std::string &text) {
         for (size_t at = 0; at < text.size();) {
             const char32_t ch = nextUtf8(text.c_str(), at);
-            InputEvent e;
-            e.key = ch == U' ' ? VK_SPACE : 0;
-            e.character = static_cast<unsigned char>(ansiFromCodePoint(uint32_t(ch)));
-            e.text = ch;
-            push(e);
+            push({.key = ch == U' ' ? VK_SPACE : 0u,
+                  .character = static_cast<unsigned char>(ansiFromCodePoint(uint32_t(ch))),
+                  .text = ch});
         }
     }
-    // An Interrupt: Ctrl-C.
-    void interrupt() {
-        InputEvent e;
-        e.type = InputEvent::Type::Interrupt;
-        push(e);
-    }
-    void alt(char c) {
-        InputEvent e;
-        e.character = static_cast<unsigned char>(c);
-        e.alt = true;
-        push(e);
-    }
     void mouse(int row, int col, InputEvent::Button button = InputEvent::Button::Left) {
-        InputEvent e;
-        e.type = InputEvent::Type::Mouse;
-        e.button = button;
-        e.row = row;
-        e.col = col;
-        push(e);
+        push({.type = InputEvent::Type::Mouse, .button = button, .row = row, .col = col});
     }
     void resize(int rows, int cols) {
-        InputEvent e;
-        e.type = InputEvent::Type::Resize;
-        script_.push_back({e, rows, cols, {}});
+        script_.push_back({{.type = InputEvent::Type::Resize}, rows, cols, {}});
     }
     // A script as text: {Tab} {Enter} and the other KEY_NAMES, {S-Tab} with
     // Shift, {A-x} for Alt+x, {C-c} for Ctrl-C, {Click row,col}, {WheelUp
@@ -151,37 +126,27 @@ class RecordingDisplay : public Display {
     void then(std::function<void()> action) { script_.push_back({{}, 0, 0, std::move(action)}); }
     bool scriptDone() const { return script_.empty(); }
 
-    // The screen, a line per row between bars so that trailing blanks show.
+    // The screen, a line per row between bars so that trailing blanks show;
+    // then, for a picture, the role of each cell as a letter (a blank for a
+    // window's face) and where the cursor is.
     std::string text() const {
-        std::string out;
-        for (int r = 0; r < size_.rows; ++r) {
-            out += '|';
-            for (int c = 0; c < size_.cols; ++c)
-                appendCell(out, screen_[size_t(r) * size_t(size_.cols) + size_t(c)].ch);
-            out += "|\n";
-        }
-        return out;
+        return rows([this](int r, int c) { return glyph(at(r, c).ch); });
     }
-
-    // The role of each cell as a letter (a blank for a window's face).
-    std::string roles() const {
+    std::string picture() const {
         static const char LETTERS[] = ". dfCslbBFmhxXe";
         static_assert(sizeof LETTERS - 1 == size_t(Role::ROLE_COUNT));
-        std::string out;
-        for (int r = 0; r < size_.rows; ++r) {
-            out += '|';
-            for (int c = 0; c < size_.cols; ++c)
-                out += LETTERS[int(screen_[size_t(r) * size_t(size_.cols) + size_t(c)].role)];
-            out += "|\n";
-        }
-        return out;
+        const std::string roles =
+            rows([this](int r, int c) { return std::string(1, LETTERS[int(at(r, c).role)]); });
+        const std::string cursor =
+            cursorVisible ? std::to_string(cursorRow) + "," + std::to_string(cursorCol) : "hidden";
+        return text() + "\n" + roles + "cursor " + cursor + "\n";
     }
 
     // The text of one row, without the bars.
     std::string row(int r) const {
         std::string out;
         for (int c = 0; c < size_.cols; ++c)
-            appendCell(out, screen_[size_t(r) * size_t(size_.cols) + size_t(c)].ch);
+            out += glyph(at(r, c).ch);
         return out;
     }
 
@@ -205,9 +170,9 @@ class RecordingDisplay : public Display {
     void named(const std::string &name) {
         int row = 0, col = 0;
         if (name == "C-c")
-            return interrupt();
+            return push({.type = InputEvent::Type::Interrupt});
         if (name.size() == 3 && name.rfind("A-", 0) == 0)
-            return alt(name[2]);
+            return push({.character = static_cast<unsigned char>(name[2]), .alt = true});
         if (sscanf(name.c_str(), "%dx%d", &col, &row) == 2)
             return resize(row, col);
         for (const auto &[word, button] : {std::pair("Click", InputEvent::Button::Left),
@@ -228,9 +193,22 @@ class RecordingDisplay : public Display {
         screen_.assign(size_t(rows) * size_t(cols), Cell{U'?', Role::Desktop});
     }
 
-    static void appendCell(std::string &out, char32_t c) {
+    static std::string glyph(char32_t c) {
+        std::string out;
         if (c != RIGHT_HALF) // covered by the wide character to its left
             appendUtf8(out, c);
+        return out;
+    }
+
+    std::string rows(const std::function<std::string(int, int)> &cell) const {
+        std::string out;
+        for (int r = 0; r < size_.rows; ++r) {
+            out += '|';
+            for (int c = 0; c < size_.cols; ++c)
+                out += cell(r, c);
+            out += "|\n";
+        }
+        return out;
     }
 
     TerminalSize size_;

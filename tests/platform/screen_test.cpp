@@ -31,10 +31,6 @@ const char NAMES[] = "V 1234 Lumivar Test Vendor\n"
                      "S 0001 Test Board\n"
                      "D 9ABC Test Bridge\n";
 
-std::string picture(const RecordingDisplay &display) {
-    return display.text() + "\n" + display.roles();
-}
-
 struct Screens : testing::Test {
     RecordingDisplay display;
     FakeSource source;
@@ -103,7 +99,7 @@ TEST_F(Screens, TheFirstDeviceFitsEachTerminal) {
     for (const auto &size : sizes) {
         display.resize(size.rows, size.cols);
         pump();
-        testing_support::expectGolden(size.golden, picture(display));
+        testing_support::expectGolden(size.golden, display.picture());
     }
 }
 
@@ -111,13 +107,13 @@ TEST_F(Screens, SteppedToTheBridgeWithDumpFocused) {
     open();
     display.keys("{Right}{Tab}"); // Tab from Exit, where the focus starts
     pump();
-    testing_support::expectGolden("screen-bridge-dump-focused.txt", picture(display));
+    testing_support::expectGolden("screen-bridge-dump-focused.txt", display.picture());
 }
 
 TEST_F(Screens, AMessageOverTheWindow) {
     open();
     std::string shown;
-    display.then([&] { shown = picture(display); });
+    display.then([&] { shown = display.picture(); });
     display.keys("{Enter}");
     EXPECT_EQ(MessageBoxA(window, "Unable to open 'C:\\reports\\pci-1.txt'", APP_TITLE, MB_OK),
               IDOK);
@@ -131,9 +127,9 @@ TEST_F(Screens, TheSavePromptAndItsOverwriteQuestion) {
     OPENFILENAMEA request;
     fillFileRequest(request, window, path, true);
     std::string prompt, question;
-    display.then([&] { prompt = picture(display); });
+    display.then([&] { prompt = display.picture(); });
     display.keys("{Enter}");
-    display.then([&] { question = picture(display); });
+    display.then([&] { question = display.picture(); });
     display.keys("{Esc}{Esc}"); // no: back to the prompt, and cancelled
     EXPECT_FALSE(GetSaveFileNameA(&request));
     testing_support::expectGolden("screen-save-prompt.txt", prompt);
@@ -143,7 +139,7 @@ TEST_F(Screens, TheSavePromptAndItsOverwriteQuestion) {
 TEST_F(Screens, NoDeviceIsSaidBeforeTheWindowAppears) {
     appChannel.source = nullptr;
     std::string shown;
-    display.then([&] { shown = picture(display); });
+    display.then([&] { shown = display.picture(); });
     display.keys("{Enter}");
     open();
     testing_support::expectGolden("screen-no-device.txt", shown);

@@ -13,7 +13,6 @@
 
 namespace {
 
-using recording::position;
 using recording::received;
 using testing_support::expectCaseTable;
 
@@ -34,143 +33,126 @@ struct Win32Contract : testing::Test {
         ASSERT_NE(dialog, nullptr);
     }
     void TearDown() override {
-        if (dialog != nullptr)
-            DestroyWindow(dialog);
+        DestroyWindow(dialog);
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
             DispatchMessageA(&msg);
     }
-    LRESULT toList(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
-        return SendDlgItemMessageA(dialog, IDC_HEX_DUMP, message, wParam, lParam);
+    LRESULT to(int id, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+        return SendDlgItemMessageA(dialog, id, message, wParam, lParam);
     }
-};
 
-// Input: the lines added, between bars; made: what each LB_ADDSTRING
-// answered, then the list's lines.
-TEST_F(Win32Contract, SortedListBoxInsertsAtTheSortedPlace) {
-    expectCaseTable("listbox-sort.txt", [this](const std::string &input) {
-        toList(LB_RESETCONTENT);
-        std::istringstream added(input);
+    // Lines added to the sorted list: what each LB_ADDSTRING answered, then
+    // the list's lines.
+    std::string list(std::istringstream &in) {
         std::string line, made;
-        while (std::getline(added, line, '|'))
-            made += std::to_string(toList(LB_ADDSTRING, 0, LPARAM(line.c_str()))) + " ";
+        while (std::getline(in >> std::ws, line, '|'))
+            made += std::to_string(to(IDC_HEX_DUMP, LB_ADDSTRING, 0, LPARAM(line.c_str()))) + " ";
         for (const std::string &shown : recording::listLines(dialog, IDC_HEX_DUMP))
             made += "|" + shown;
         return made + "|";
-    });
-}
-
-// Input: the range, the position, the position asked for; made: what
-// UDM_SETPOS answered and where the control is.
-TEST_F(Win32Contract, UpDownPositionStaysInsideTheRange) {
-    expectCaseTable("updown-setpos.txt", [this](const std::string &input) {
-        int lower = 0, upper = 0, start = 0, wanted = 0;
-        sscanf(input.c_str(), "%d..%d at %d set %d", &lower, &upper, &start, &wanted);
-        SendDlgItemMessageA(dialog, IDC_UPDOWN, UDM_SETRANGE, 0, MAKELPARAM(upper, lower));
-        SendDlgItemMessageA(dialog, IDC_UPDOWN, UDM_SETPOS, 0, MAKELPARAM(start, 0));
-        const LRESULT previous =
-            SendDlgItemMessageA(dialog, IDC_UPDOWN, UDM_SETPOS, 0, MAKELPARAM(wanted, 0));
-        return "was " + std::to_string(short(previous)) + ", now " +
-               std::to_string(position(dialog));
-    });
-    const LRESULT range = SendDlgItemMessageA(dialog, IDC_UPDOWN, UDM_GETRANGE, 0, 0);
-    EXPECT_EQ(LOWORD(range), 32); // the last range set; upper in the low word
-    EXPECT_EQ(HIWORD(range), 1);
-}
-
-TEST_F(Win32Contract, UpDownBaseIsTenOrSixteen) {
-    const struct {
-        WPARAM base;
-        LRESULT previous, now;
-    } rows[] = {{16, 10, 16}, {10, 16, 10}, {7, 0, 10}, {2, 0, 10}};
-    for (const auto &r : rows) {
-        EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_UPDOWN, UDM_SETBASE, r.base, 0), r.previous)
-            << r.base;
-        EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_UPDOWN, UDM_GETBASE, 0, 0), r.now) << r.base;
     }
-}
 
-// Input: the range, the position, the arrow key, and what the parent does
-// with UDN_DELTAPOS ("refused": answers non-zero; "plus N": adds N to the
-// step); made: what the parent was told, and the position afterwards.
-TEST_F(Win32Contract, UpDownStepAsksTheParentAndMovesOnlyInsideTheRange) {
-    expectCaseTable("updown-step.txt", [this](const std::string &input) {
-        int lower = 0, upper = 0, start = 0;
-        char key[8] = "";
-        sscanf(input.c_str(), "%d..%d at %d %7s", &lower, &upper, &start, key);
-        SendDlgItemMessageA(dialog, IDC_UPDOWN, UDM_SETRANGE, 0, MAKELPARAM(upper, lower));
-        SendDlgItemMessageA(dialog, IDC_UPDOWN, UDM_SETPOS, 0, MAKELPARAM(start, 0));
+    // "base" and the bases set in turn; else a range, a position and either
+    // "set" and a position or an arrow key (Up or Down), then what the parent
+    // does with UDN_DELTAPOS: "refused" answers it with non-zero, "plus N"
+    // adds N to iDelta.
+    std::string upDown(std::istringstream &in, const std::string &input) {
+        std::string made, word;
+        if (input.find("base") != std::string::npos) {
+            in >> word;
+            for (WPARAM base; in >> base;) {
+                const LRESULT previous = to(IDC_UPDOWN, UDM_SETBASE, base);
+                made += std::string(made.empty() ? "" : "; ") + "was " + std::to_string(previous) +
+                        ", now " + std::to_string(to(IDC_UPDOWN, UDM_GETBASE));
+            }
+            return made;
+        }
+        int lower = 0, upper = 0, start = 0, wanted = 0, extra = 0;
+        char dot = 0;
+        in >> lower >> dot >> dot >> upper >> word >> start >> word;
+        to(IDC_UPDOWN, UDM_SETRANGE, 0, MAKELPARAM(upper, lower));
+        to(IDC_UPDOWN, UDM_SETPOS, 0, MAKELPARAM(start, 0));
         received.clear();
-        recording::notifyAnswer = input.find(" refused") != std::string::npos;
-        const size_t plus = input.find(" plus ");
-        recording::changeDelta = plus != std::string::npos ? atoi(input.c_str() + plus + 6) : 0;
-        const WPARAM vk = std::string(key) == "Up" ? VK_UP : VK_DOWN;
-        SendDlgItemMessageA(dialog, IDC_UPDOWN, WM_KEYDOWN, vk, 0);
-        SendDlgItemMessageA(dialog, IDC_UPDOWN, WM_KEYUP, vk, 0);
-        return recording::story(dialog) + "; now " + std::to_string(position(dialog));
-    });
-}
+        if (word == "set") {
+            in >> wanted;
+            made = "was " +
+                   std::to_string(short(to(IDC_UPDOWN, UDM_SETPOS, 0, MAKELPARAM(wanted, 0))));
+        } else {
+            const WPARAM vk = word == "Up" ? VK_UP : VK_DOWN;
+            in >> word >> extra;
+            recording::notifyAnswer = word == "refused";
+            recording::changeDelta = word == "plus" ? extra : 0;
+            to(IDC_UPDOWN, WM_KEYDOWN, vk);
+            to(IDC_UPDOWN, WM_KEYUP, vk);
+            made = recording::story(dialog);
+        }
+        const LRESULT range = to(IDC_UPDOWN, UDM_GETRANGE);
+        return made + ", now " + std::to_string(recording::position(dialog)) + " in " +
+               std::to_string(HIWORD(range)) + ".." + std::to_string(LOWORD(range));
+    }
 
-TEST_F(Win32Contract, TabStopsSkipDisabledAndHiddenControls) {
-    HWND exitButton = GetDlgItem(dialog, IDC_EXIT), dump = GetDlgItem(dialog, IDC_DUMP),
-         report = GetDlgItem(dialog, IDC_PCI_REPORT);
-    const struct {
-        HWND from;
-        BOOL previous;
-        HWND next;
-    } rows[] = {
-        {exitButton, FALSE, dump},
-        {dump, FALSE, report},
-        {report, FALSE, exitButton},
-        {exitButton, TRUE, report},
-        {nullptr, FALSE, exitButton},
-        // Not as documented, but as Windows answers: no start and backwards is nothing,
-        // and the dialog itself as the start counts as no start.
-        {nullptr, TRUE, nullptr},
-        {dialog, FALSE, exitButton},
-    };
-    for (const auto &r : rows)
-        EXPECT_EQ(GetNextDlgTabItem(dialog, r.from, r.previous), r.next)
-            << GetDlgCtrlID(r.from) << (r.previous ? " back" : " forward");
-    ShowWindow(dump, SW_HIDE);
-    EXPECT_EQ(GetNextDlgTabItem(dialog, exitButton, FALSE), report);
-}
+    // From a control (or "none", or "dialog") forward or back, with "hide"
+    // and a control hidden first: the tab stop GetNextDlgTabItem finds.
+    std::string tab(std::istringstream &in) {
+        std::string from, direction, hide;
+        int hidden = 0;
+        in >> from >> direction >> hide >> hidden;
+        if (hidden != 0)
+            ShowWindow(GetDlgItem(dialog, hidden), SW_HIDE);
+        HWND start = from == "none"     ? nullptr
+                     : from == "dialog" ? dialog
+                                        : GetDlgItem(dialog, stoi(from));
+        HWND next = GetNextDlgTabItem(dialog, start, direction == "back");
+        return next == nullptr ? "none" : std::to_string(GetDlgCtrlID(next));
+    }
 
-// Input: the message (keydown, char or syschar) and its key, then the
-// control given the focus first and the dialog's answer to DM_GETDEFID;
-// made: what the dialog manager told and asked the dialog's procedure, and
-// which control has the focus afterwards.
-TEST_F(Win32Contract, DialogKeysAskTheProcedureAndSendCommands) {
-    // Mnemonics are looked for among the controls of a visible dialog only.
-    MSG hidden = {dialog, WM_SYSCHAR, 'd', 1, 0, {0, 0}};
-    IsDialogMessageA(dialog, &hidden);
-    EXPECT_EQ(recording::story(dialog), "nothing") << "hidden dialog";
-    ShowWindow(dialog, SW_SHOW);
-    expectCaseTable("dialog-keys.txt", [this](const std::string &input) {
+    // The message (keydown, char or syschar) and its key to IsDialogMessageA
+    // on the visible dialog, with "focus" and the control given the focus
+    // first, "default" and the answer to DM_GETDEFID: what the dialog
+    // manager told and asked the procedure, and where the focus is then.
+    std::string key(const std::string &input) {
         char kind[16] = "", key[16] = "";
         int focus = 0, defaultId = 0;
-        sscanf(input.c_str(), "%15s %15s focus %d default %d", kind, key, &focus, &defaultId);
-        const std::string k = key;
+        sscanf(input.c_str(), "key %15s %15s focus %d default %d", kind, key, &focus, &defaultId);
+        const std::string k = key, m = kind;
         const WPARAM vk = k == "Esc"     ? VK_ESCAPE
                           : k == "Enter" ? VK_RETURN
                           : k == "Tab"   ? VK_TAB
                                          : 0;
-        const std::string m = kind;
         const UINT message = m == "keydown" ? WM_KEYDOWN : m == "char" ? WM_CHAR : WM_SYSCHAR;
-        MSG msg = {focus != 0 ? GetDlgItem(dialog, focus) : dialog,
-                   message,
-                   vk != 0 ? vk : WPARAM(key[0]),
-                   1,
-                   0,
-                   {0, 0}};
+        ShowWindow(dialog, SW_SHOW);
+        HWND target = focus != 0 ? GetDlgItem(dialog, focus) : dialog;
+        MSG msg = {target, message, vk != 0 ? vk : WPARAM(key[0]), 1, 0, {0, 0}};
         SetFocus(msg.hwnd);
         received.clear();
         recording::defaultAnswer = defaultId != 0 ? MAKELRESULT(defaultId, DC_HASDEFID) : 0;
         const std::string taken = IsDialogMessageA(dialog, &msg) ? "" : "not taken, ";
         return taken + recording::story(dialog) + "; focus " +
                std::to_string(GetDlgCtrlID(GetFocus()));
+    }
+};
+
+// Each case on a fresh dialog: list, updown, tab or key, then its input.
+TEST_F(Win32Contract, CallByCall) {
+    expectCaseTable("win32-contract.txt", [this](const std::string &input) {
+        DestroyWindow(dialog);
+        dialog = recording::createDialog();
+        std::istringstream in(input);
+        std::string verb;
+        in >> verb;
+        return verb == "list"     ? list(in)
+               : verb == "updown" ? upDown(in, input)
+               : verb == "tab"    ? tab(in)
+               : verb == "key"    ? key(input)
+                                  : "no such call";
     });
-    // A message for some other window is not the dialog's.
+}
+
+TEST_F(Win32Contract, MnemonicsAreOnlyForAVisibleDialogAndKeysOnlyForItsOwn) {
+    MSG hidden = {dialog, WM_SYSCHAR, 'd', 1, 0, {0, 0}};
+    IsDialogMessageA(dialog, &hidden);
+    EXPECT_EQ(recording::story(dialog), "nothing");
     MSG other = {nullptr, WM_KEYDOWN, VK_ESCAPE, 1, 0, {0, 0}};
     EXPECT_FALSE(IsDialogMessageA(dialog, &other));
 }
@@ -210,23 +192,6 @@ TEST_F(Win32Contract, AMessageBoxTakesTheActivationForAWhile) {
     EXPECT_EQ(GetFocus(), dialog);
 }
 
-TEST_F(Win32Contract, DialogItemNumbersAreSignedOrNot) {
-    const struct {
-        UINT value;
-        BOOL isSigned;
-        const char *text;
-    } numbers[] = {{0, FALSE, "0"},
-                   {4294967295u, FALSE, "4294967295"},
-                   {4294967295u, TRUE, "-1"},
-                   {123, TRUE, "123"}};
-    for (const auto &n : numbers) {
-        EXPECT_TRUE(SetDlgItemInt(dialog, IDC_TOTAL_DEVICES, n.value, n.isSigned));
-        char text[32] = "";
-        EXPECT_EQ(GetDlgItemTextA(dialog, IDC_TOTAL_DEVICES, text, sizeof text), strlen(n.text));
-        EXPECT_STREQ(text, n.text);
-    }
-}
-
 TEST_F(Win32Contract, PostedMessagesComeInOrderThenTheQuitMessage) {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
@@ -244,44 +209,6 @@ TEST_F(Win32Contract, PostedMessagesComeInOrderThenTheQuitMessage) {
     EXPECT_EQ(msg.message, UINT(WM_QUIT));
     EXPECT_EQ(msg.wParam, WPARAM(7));
     EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
-}
-
-TEST_F(Win32Contract, CloseDestroysTheWindowThroughTheDefaultProcedure) {
-    HWND exitButton = GetDlgItem(dialog, IDC_EXIT);
-    EXPECT_EQ(GetDlgCtrlID(exitButton), IDC_EXIT);
-    SendMessageA(dialog, WM_CLOSE, 0, 0);
-    EXPECT_EQ(recording::destroyed.size(), 1u);
-    EXPECT_EQ(GetDlgItem(dialog, IDC_EXIT), nullptr);
-    EXPECT_EQ(GetDlgCtrlID(exitButton), 0);
-    EXPECT_FALSE(DestroyWindow(dialog));
-    EXPECT_FALSE(PostMessageA(dialog, WM_USER, 0, 0));
-    dialog = nullptr;
-}
-
-// CreateDialogParamA gives the first tab stop the focus when WM_INITDIALOG
-// answers non-zero; else nothing has it until the window is activated, which
-// gives it to the window itself. -1 below is no focus, 0 the window.
-TEST(Win32Focus, StartsWhereTheDialogManagerPutsIt) {
-    const struct {
-        const char *name;
-        LRESULT init;
-        int created, shown;
-    } rows[] = {
-        {"WM_INITDIALOG answers 0", 0, -1, 0},
-        {"it answers TRUE", TRUE, IDC_EXIT, IDC_EXIT},
-    };
-    for (const auto &r : rows) {
-        HWND dialog = recording::createDialog(r.init);
-        ASSERT_NE(dialog, nullptr);
-        const auto where = [dialog] {
-            HWND focus = GetFocus();
-            return focus == nullptr ? -1 : focus == dialog ? 0 : GetDlgCtrlID(focus);
-        };
-        EXPECT_EQ(where(), r.created) << r.name;
-        ShowWindow(dialog, SW_SHOW);
-        EXPECT_EQ(where(), r.shown) << r.name;
-        DestroyWindow(dialog);
-    }
 }
 
 TEST(Win32System, OpenFileNameHasItsVersion400Size) {
