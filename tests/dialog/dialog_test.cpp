@@ -9,10 +9,12 @@
 #include "ui/resource.h"
 
 #include "platform/case_table.h"
+#include "platform/recording_window.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -62,12 +64,9 @@ std::string controls(HWND window) {
            (IsDlgButtonChecked(window, IDC_MULTI_FUNCTION) == BST_CHECKED ? "x" : ".") + "\n";
     for (int id : {IDC_COMMAND_LIST, IDC_STATUS_LIST, IDC_HEX_DUMP}) {
         out += std::to_string(id);
-        const LRESULT count = SendDlgItemMessageA(window, id, LB_GETCOUNT, 0, 0);
-        for (LRESULT i = 0; i < count; ++i) {
-            char line[256] = "";
-            SendDlgItemMessageA(window, id, LB_GETTEXT, WPARAM(i), LPARAM(line));
-            out += std::string(i % 8 == 0 ? "\n " : " ") + line;
-        }
+        int i = 0;
+        for (const std::string &line : recording::listLines(window, id))
+            out += (i++ % 8 == 0 ? "\n " : " ") + line;
         out += "\n";
     }
     return out;
@@ -121,19 +120,12 @@ struct DialogTest : testing::Test {
         appChannel = ConfigChannel{};
         appChannel.source = &source;
     }
-    // What the up-down control sends when the user steps by delta; like the
-    // control, it then moves within its range.
-    void step(int delta) {
-        NMUPDOWN change = {};
-        change.hdr.hwndFrom = GetDlgItem(window, IDC_UPDOWN);
-        change.hdr.idFrom = IDC_UPDOWN;
-        change.hdr.code = UINT(UDN_DELTAPOS);
-        change.iPos = int(SendDlgItemMessageA(window, IDC_UPDOWN, UDM_GETPOS, 0, 0) & 0xFFFF);
-        change.iDelta = delta;
-        SendMessageA(window, WM_NOTIFY, IDC_UPDOWN, LPARAM(&change));
-        if (change.iPos + delta >= 1 && change.iPos + delta <= appTable.count)
-            SendDlgItemMessageA(window, IDC_UPDOWN, UDM_SETPOS, 0,
-                                MAKELPARAM(change.iPos + delta, 0));
+    // The user's arrow keys on the up-down control, which asks the window
+    // about each step: Up for a positive count, Down for a negative one.
+    void step(int count) {
+        for (int i = 0; i < abs(count); ++i)
+            for (UINT message : {WM_KEYDOWN, WM_KEYUP})
+                SendDlgItemMessageA(window, IDC_UPDOWN, message, count > 0 ? VK_UP : VK_DOWN, 0);
     }
 };
 
@@ -162,6 +154,8 @@ TEST_F(DialogTest, WhatADeviceShows) {
     EXPECT_TRUE(shownMessages.empty());
 }
 
+// Each step the window shows is read afresh; a step outside 1..3 is not
+// taken: the arrow keys pressed, the device shown, its id and the reads.
 TEST_F(DialogTest, StepsInsideTheRangeOnlyAndReadAfresh) {
     for (unsigned d = 0; d < 3; ++d) {
         ConfigHeader h = exampleHeader();
@@ -169,21 +163,15 @@ TEST_F(DialogTest, StepsInsideTheRangeOnlyAndReadAfresh) {
         source.add(0, makeSlot(d, 0), h);
     }
     open();
-    const struct {
-        int delta;
-        bool taken;
-        const char *current, *deviceId;
-    } steps[] = {
-        {-1, false, "1", "0100h"}, {1, true, "2", "0101h"},  {1, true, "3", "0102h"},
-        {1, false, "3", "0102h"},  {-2, true, "1", "0100h"}, {5, false, "1", "0100h"},
-    };
-    for (const auto &s : steps) {
+    std::string shown;
+    for (int delta : {-1, 1, 1, 1, -2, 5}) {
         const int readsBefore = source.reads;
-        step(s.delta);
-        EXPECT_EQ(text(window, IDC_CURRENT_DEVICE), s.current) << s.delta;
-        EXPECT_EQ(text(window, IDC_DEVICE_ID), s.deviceId) << s.delta;
-        EXPECT_EQ(source.reads - readsBefore, s.taken ? 1 : 0) << "every shown step reads again";
+        step(delta);
+        shown += std::to_string(delta) + ": " + text(window, IDC_CURRENT_DEVICE) + " " +
+                 text(window, IDC_DEVICE_ID) + ", " + std::to_string(source.reads - readsBefore) +
+                 " read\n";
     }
+    testing_support::expectGolden("dialog-steps.txt", shown);
 }
 
 // Input: what the user does, in turn: Tab, Back (what Shift-Tab makes the
@@ -248,31 +236,29 @@ TEST_F(DialogTest, FailedReadEmptiesEveryFieldAndBoxAndNamesTheFunction) {
     testing_support::expectGolden("dialog-failed-read.txt", shown);
 }
 
-TEST_F(DialogTest, RevisionTextTakesTheFirstFreeSubsystemLine) {
-    const struct {
-        const char *database;
-        const char *subVendor, *subsystem;
-    } cases[] = {
-        {"V 1234 Vend\nD 5678 Dev\nR 10 Stepping C\n", "(Rev 16) Stepping C", ""},
-        {"V 1234 Vend\nD 5678 Dev\nO 1234 Boards\nR 10 Stepping C\n", "Boards",
-         "(Rev 16) Stepping C"},
-        {"V 1234 Vend\nD 5678 Dev\nO 1234 Boards\nS 0001 Board\nR 10 Stepping C\n", "Boards",
-         "Board"},
-    };
+// Input: the lines of pcidevs.txt, "|" between them, or "none" (then the
+// Open dialog is offered, and cancelled); made: the vendor, subsystem vendor
+// and subsystem names shown, and the file the Open dialog proposed.
+TEST_F(DialogTest, NamesFromTheDatabaseAndTheRevisionInTheFirstFreeSubsystemLine) {
     source.add(0, makeSlot(9, 0), exampleHeader());
-    for (const auto &c : cases) {
-        testing_support::writeBytes("pcidevs.txt", c.database);
+    testing_support::expectCaseTable("dialog-names.txt", [this](const std::string &input) {
+        std::string database = input + "|";
+        std::replace(database.begin(), database.end(), '|', '\n');
+        std::filesystem::remove("pcidevs.txt");
+        if (input != "none")
+            testing_support::writeBytes("pcidevs.txt", database);
+        lastProposed.clear();
         open();
-        EXPECT_EQ(text(window, IDC_VENDOR_NAME), "Vend");
-        EXPECT_EQ(text(window, IDC_SUBSYSTEM_VENDOR_NAME), c.subVendor) << c.database;
-        EXPECT_EQ(text(window, IDC_SUBSYSTEM_NAME), c.subsystem) << c.database;
+        std::string made;
+        for (int id : {IDC_VENDOR_NAME, IDC_SUBSYSTEM_VENDOR_NAME, IDC_SUBSYSTEM_NAME})
+            made += (made.empty() ? "\"" : ", \"") + text(window, id) + "\"";
         close();
-    }
-    std::filesystem::remove("pcidevs.txt");
-    open(); // the Open dialog is offered, and cancelled
-    EXPECT_EQ(lastRequest.Flags, DWORD(OFN_READONLY));
-    EXPECT_EQ(lastProposed, folder + SEPARATOR + "pcidevs.txt");
-    EXPECT_EQ(text(window, IDC_VENDOR_NAME), "Unknown");
+        if (lastProposed.empty())
+            return made;
+        const bool named = lastProposed == folder + SEPARATOR + "pcidevs.txt";
+        return made + "; offered " + (named ? "pcidevs.txt here" : lastProposed) + " flags " +
+               std::to_string(lastRequest.Flags);
+    });
 }
 
 TEST_F(DialogTest, ReportButtonsWriteTheConfirmedFileOrSayWhy) {

@@ -76,34 +76,6 @@ TEST_F(MainTemplate, TheWindowTakesTheFinestGridThatFits) {
     });
 }
 
-TEST(CellBuffer, SendsOnlyWhatChanged) {
-    RecordingDisplay display(3, 10);
-    CellBuffer buffer;
-    buffer.resize(3, 10);
-    buffer.fill({0, 0, 3, 10}, U' ', Role::Face);
-    const struct {
-        const char *name;
-        void (*change)(CellBuffer &);
-        int written;
-    } steps[] = {
-        {"everything at first", [](CellBuffer &) {}, 30},
-        {"nothing when nothing changed", [](CellBuffer &) {}, 0},
-        {"one cell", [](CellBuffer &b) { b.put(1, 4, U'x', Role::Face); }, 1},
-        {"the same again is no change", [](CellBuffer &b) { b.put(1, 4, U'x', Role::Face); }, 0},
-        {"a new role is a change", [](CellBuffer &b) { b.put(1, 4, U'x', Role::Sunken); }, 1},
-        {"a run of text", [](CellBuffer &b) { b.text(2, 0, "abc", 10, Role::Face); }, 3},
-        {"text clipped at maxCols",
-         [](CellBuffer &b) { b.text(0, 0, "0123456789", 4, Role::Face); }, 4},
-        {"writes outside are dropped", [](CellBuffer &b) { b.put(5, 20, U'x', Role::Face); }, 0},
-        {"after invalidate, everything", [](CellBuffer &b) { b.invalidate(); }, 30},
-        {"after resize, everything", [](CellBuffer &b) { b.resize(2, 5); }, 10},
-    };
-    for (const auto &s : steps) {
-        s.change(buffer);
-        EXPECT_EQ(buffer.writeChanges(display), s.written) << s.name;
-    }
-}
-
 TEST_F(MainTemplate, ARepaintSendsOnlyTheFieldThatChanged) {
     RecordingDisplay display;
     attachTerminal(&display, nullptr);

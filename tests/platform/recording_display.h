@@ -46,6 +46,16 @@ inline std::string describeKey(const InputEvent &e) {
     return out + code;
 }
 
+// A request for the Open or Save dialog with path as its buffer.
+inline OPENFILENAMEA pathRequest(char *path, DWORD size, DWORD flags = 0) {
+    OPENFILENAMEA request = {};
+    request.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    request.lpstrFile = path;
+    request.nMaxFile = size;
+    request.Flags = flags;
+    return request;
+}
+
 class RecordingDisplay : public Display {
   public:
     explicit RecordingDisplay(int rows = 24, int cols = 80) { setSize(rows, cols); }

@@ -17,64 +17,59 @@ namespace recording {
 struct Received {
     UINT message;
     WPARAM wParam;
-    LPARAM lParam;
     NMUPDOWN change; // for WM_NOTIFY, as it arrived
 };
 
 inline std::vector<Received> received;
-inline LRESULT notifyAnswer = 0;    // what the procedure answers to UDN_DELTAPOS
-inline int changeDelta = 0;         // added to iDelta before answering, when not 0
-inline LRESULT initAnswer = 0;      // what it answers to WM_INITDIALOG
-inline LRESULT defaultAnswer = 0;   // to DM_GETDEFID, when not 0
-inline std::vector<UINT> destroyed; // WM_DESTROY arrivals
+inline LRESULT notifyAnswer = 0;  // what the procedure answers to UDN_DELTAPOS
+inline int changeDelta = 0;       // added to iDelta before answering, when not 0
+inline LRESULT defaultAnswer = 0; // to DM_GETDEFID, when not 0
 
 inline LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_INITDIALOG: DefWindowProcA(window, message, wParam, lParam); return initAnswer;
     case WM_COMMAND:
     case WM_HSCROLL:
     case WM_ACTIVATE:
-    case WM_NEXTDLGCTL: received.push_back({message, wParam, lParam, {}}); break;
+    case WM_NEXTDLGCTL:
+    case WM_DESTROY: received.push_back({message, wParam, {}}); break;
     case DM_GETDEFID:
-        received.push_back({message, wParam, lParam, {}});
+        received.push_back({message, wParam, {}});
         if (defaultAnswer != 0)
             return defaultAnswer;
         break;
     case WM_NOTIFY: {
         auto *change = reinterpret_cast<NMUPDOWN *>(lParam);
-        received.push_back({message, wParam, lParam, *change});
+        received.push_back({message, wParam, *change});
         change->iDelta += changeDelta;
         return notifyAnswer;
     }
-    case WM_DESTROY: destroyed.push_back(message); break;
     default: break;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-// Registers the class KESTRIX with this procedure, unless it is already
-// (a second registration fails, and then the first one stands).
-inline void registerClass(int windowExtra = DLGWINDOWEXTRA) {
+// Registers a class with this procedure, KESTRIX unless named otherwise,
+// unless it is already (a second registration fails, and then the first one
+// stands).
+inline void registerClass(int windowExtra = DLGWINDOWEXTRA, UINT style = CS_HREDRAW | CS_VREDRAW,
+                          const char *name = "KESTRIX") {
     InitCommonControls();
     WNDCLASSEXA wc = {};
     wc.cbSize = sizeof wc;
-    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.style = style;
     wc.lpfnWndProc = procedure;
     wc.cbWndExtra = windowExtra;
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    wc.lpszClassName = "KESTRIX";
+    wc.lpszClassName = name;
     RegisterClassExA(&wc);
 }
 
-// A fresh, hidden window from the template, with nothing received yet; its
-// WM_INITDIALOG answers init.
-inline HWND createDialog(LRESULT init = 0) {
+// A fresh, hidden window from the template, with nothing received yet.
+inline HWND createDialog() {
     registerClass();
-    initAnswer = init;
     HWND window = CreateDialogParamA(GetModuleHandleA(nullptr), IDD_KESTRIX, nullptr, procedure, 0);
     received.clear();
-    destroyed.clear();
     notifyAnswer = 0;
     changeDelta = 0;
     defaultAnswer = 0;

@@ -110,16 +110,6 @@ TEST_F(Screens, SteppedToTheBridgeWithDumpFocused) {
     testing_support::expectGolden("screen-bridge-dump-focused.txt", display.picture());
 }
 
-TEST_F(Screens, AMessageOverTheWindow) {
-    open();
-    std::string shown;
-    display.then([&] { shown = display.picture(); });
-    display.keys("{Enter}");
-    EXPECT_EQ(MessageBoxA(window, "Unable to open 'C:\\reports\\pci-1.txt'", APP_TITLE, MB_OK),
-              IDOK);
-    testing_support::expectGolden("screen-message.txt", shown);
-}
-
 TEST_F(Screens, TheSavePromptAndItsOverwriteQuestion) {
     open();
     testing_support::writeBytes("pci-2.txt", "an older report\n");
@@ -134,16 +124,6 @@ TEST_F(Screens, TheSavePromptAndItsOverwriteQuestion) {
     EXPECT_FALSE(GetSaveFileNameA(&request));
     testing_support::expectGolden("screen-save-prompt.txt", prompt);
     testing_support::expectGolden("screen-overwrite-question.txt", question);
-}
-
-TEST_F(Screens, NoDeviceIsSaidBeforeTheWindowAppears) {
-    appChannel.source = nullptr;
-    std::string shown;
-    display.then([&] { shown = display.picture(); });
-    display.keys("{Enter}");
-    open();
-    testing_support::expectGolden("screen-no-device.txt", shown);
-    EXPECT_TRUE(pump()) << "the window closes itself";
 }
 
 // The notice, wrapped to the terminal and shortened until it fits; the

@@ -157,41 +157,6 @@ TEST_F(Win32Contract, MnemonicsAreOnlyForAVisibleDialogAndKeysOnlyForItsOwn) {
     EXPECT_FALSE(IsDialogMessageA(dialog, &other));
 }
 
-#ifdef _WIN32
-// Presses OK in the message box with the caption given, once it is up.
-DWORD WINAPI answerMessageBox(LPVOID caption) {
-    for (int i = 0; i < 200; ++i) {
-        Sleep(25);
-        if (HWND box = FindWindowA("#32770", static_cast<const char *>(caption))) {
-            PostMessageA(box, WM_COMMAND, IDOK, 0);
-            return 0;
-        }
-    }
-    return 1;
-}
-#endif
-
-// A message box takes the activation while it is up; when the window gets it
-// back, DefWindowProcA gives the focus to the window itself.
-TEST_F(Win32Contract, AMessageBoxTakesTheActivationForAWhile) {
-    static const char CAPTION[] = "Lumivar contract";
-    ShowWindow(dialog, SW_SHOW);
-    SetFocus(GetDlgItem(dialog, IDC_DUMP));
-    received.clear();
-#ifdef _WIN32
-    HANDLE answering = CreateThread(nullptr, 0, answerMessageBox, LPVOID(CAPTION), 0, nullptr);
-#endif
-    testing::internal::CaptureStderr(); // where the message goes without a terminal
-    EXPECT_EQ(MessageBoxA(dialog, "a message", CAPTION, MB_OK), IDOK);
-    testing::internal::GetCapturedStderr();
-#ifdef _WIN32
-    WaitForSingleObject(answering, INFINITE);
-    CloseHandle(answering);
-#endif
-    EXPECT_EQ(recording::story(dialog), "activate 0, activate 1");
-    EXPECT_EQ(GetFocus(), dialog);
-}
-
 TEST_F(Win32Contract, PostedMessagesComeInOrderThenTheQuitMessage) {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
