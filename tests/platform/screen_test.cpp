@@ -55,9 +55,7 @@ struct Screens : testing::Test {
         attachTerminal(&display, nullptr);
     }
     void TearDown() override {
-        if (window != nullptr)
-            DestroyWindow(window);
-        pump();
+        close();
         detachTerminal();
         SetCurrentDirectoryA(previousFolder);
         std::filesystem::remove_all(folder);
@@ -66,6 +64,12 @@ struct Screens : testing::Test {
         window = createMainWindow(GetModuleHandleA(nullptr));
         ASSERT_NE(window, nullptr);
         ShowWindow(window, SW_SHOWDEFAULT);
+    }
+    void close() {
+        if (window != nullptr)
+            DestroyWindow(window);
+        window = nullptr;
+        pump();
     }
     // The application's loop while there is input; true when it quit.
     bool pump() {
@@ -83,23 +87,15 @@ struct Screens : testing::Test {
     }
 };
 
-// The window on the finest grid that fits, centred, at three sizes in turn:
-// each resize lays it out afresh, and back at the first size it is as it was.
+// The window on the finest grid that fits, centred, at three sizes in turn
+// (4 x 8, 3 x 8 and 2 x 4 units a cell): each resize lays it out afresh, and
+// back at the first size it is as it was.
 TEST_F(Screens, TheFirstDeviceFitsEachTerminal) {
-    const struct {
-        int rows, cols;
-        const char *golden;
-    } sizes[] = {
-        {24, 80, "screen-first-device-80x24.txt"},   // 4 x 8 units a cell
-        {32, 104, "screen-first-device-104x32.txt"}, // 3 x 8
-        {50, 160, "screen-first-device-160x50.txt"}, // 2 x 4
-        {24, 80, "screen-first-device-80x24.txt"},
-    };
     open();
-    for (const auto &size : sizes) {
-        display.resize(size.rows, size.cols);
+    for (const std::string size : {"80x24", "104x32", "160x50", "80x24"}) {
+        display.keys("{" + size + "}");
         pump();
-        testing_support::expectGolden(size.golden, display.picture());
+        testing_support::expectGolden("screen-first-device-" + size + ".txt", display.picture());
     }
 }
 
@@ -129,18 +125,14 @@ TEST_F(Screens, TheSavePromptAndItsOverwriteQuestion) {
 // The notice, wrapped to the terminal and shortened until it fits; the
 // window is back as soon as the terminal is large enough.
 TEST_F(Screens, ATerminalTooSmallSaysWhatItNeedsInWhatRoomThereIs) {
-    const TerminalSize sizes[] = {{20, 60}, {5, 20}, {3, 12}, {2, 8}, {1, 5}};
-    display.resize(sizes[0].rows, sizes[0].cols); // played first: the window never fits
+    display.keys("{60x20}"); // played first: the window never fits
     open();
     std::string shown;
-    for (const TerminalSize &size : sizes) {
-        display.resize(size.rows, size.cols);
-        display.then([&, size] {
-            shown += std::to_string(size.cols) + " x " + std::to_string(size.rows) + ":\n" +
-                     display.text();
-        });
+    for (const std::string size : {"60x20", "20x5", "12x3", "8x2", "5x1"}) {
+        display.keys("{" + size + "}");
+        display.then([&, size] { shown += size + ":\n" + display.text(); });
     }
-    display.resize(24, 80);
+    display.keys("{80x24}");
     pump();
     testing_support::expectGolden("screen-too-small.txt", shown);
     EXPECT_NE(display.row(0).find("Lumivar V4.04 - PCI Spec V3.0"), std::string::npos)
@@ -168,9 +160,7 @@ TEST_F(Screens, NamesShowTheirCharactersAndNeverDriveTheTerminal) {
         EXPECT_NE(display.text().find(std::string("Ven  1234h  ") + r.shown), std::string::npos)
             << r.name << "\n"
             << display.row(2);
-        DestroyWindow(window);
-        window = nullptr;
-        pump();
+        close();
     }
 }
 
@@ -189,9 +179,7 @@ TEST_F(Screens, UnseenKeysDoNothingAndCtrlCEndsLikeEsc) {
         display.keys(input.substr(older ? 7 : 0));
         const bool quits = pump();
         const std::string report = testing_support::readBytes("pci-info.txt");
-        DestroyWindow(window);
-        window = nullptr;
-        pump();
+        close();
         return std::string(quits ? "ends" : "goes on") + ", report " +
                (report.empty()      ? "none"
                 : report == "older" ? "older"
