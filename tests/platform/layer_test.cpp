@@ -1,6 +1,9 @@
-// What only the Linux layer does: the keyboard and mouse of a terminal turned
-// into messages, creation rules that Windows' comctl32 hides, and the loud
-// end of everything the layer does not implement.
+// What only the Linux layer does: the keys and clicks of a terminal turned
+// into messages, where the template's controls land on it and what is sent
+// to it, creation rules that Windows' comctl32 hides, and the loud end of
+// everything the layer does not implement.
+#include "term/dialog_layout.h"
+#include "term/escape_keys.h"
 #include "term/ncurses_display.h"
 #include "win32/terminal.h"
 #include "win32/win32_layer.h"
@@ -9,13 +12,18 @@
 #include "recording_display.h"
 #include "recording_window.h"
 
+#define NCURSES_WIDECHAR 1
+#include <curses.h>
+
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -23,6 +31,7 @@
 namespace {
 
 using recording::received;
+using testing_support::expectCaseTable;
 
 struct Fresh : testing::Test {
     void SetUp() override { winlayer::resetLayer(); }
@@ -58,12 +67,70 @@ void pump(HWND dialog) {
     }
 }
 
+// Characters as the tables write them: quoted, \t for a Tab.
+std::string quoted(const std::string &text) {
+    std::string out = "\"";
+    for (char c : text)
+        out += c == '\t' ? std::string("\\t") : std::string(1, c);
+    return out + "\"";
+}
+
+// The characters that follow the Esc, as if they had all arrived together;
+// what is kept is always the character read last.
+class Typed : public EscapeInput {
+  public:
+    explicit Typed(const std::string &quotedText) {
+        for (size_t i = 1; i + 1 < quotedText.size(); ++i) {
+            const bool tab = quotedText.compare(i, 2, "\\t") == 0;
+            text_ += tab ? '\t' : quotedText[i];
+            i += tab ? 1 : 0;
+        }
+    }
+    int next() override { return at_ < text_.size() ? (unsigned char)text_[at_++] : NOTHING; }
+    void keep(int) override { --at_; }
+    std::string left() const { return text_.substr(at_); }
+
+  private:
+    std::string text_;
+    size_t at_ = 0;
+};
+
+TEST(TerminalKeys, EscapeSequencesAreKeysOrDroppedWhole) {
+    expectCaseTable("escape-keys.txt", [](const std::string &input) {
+        Typed typed(input);
+        InputEvent event;
+        const std::string key = decodeEscape(typed, event) ? describeKey(event) : "dropped";
+        return typed.left().empty() ? key : key + ", left " + quoted(typed.left());
+    });
+}
+
+// ncurses' codes by their names in curses.h, characters as typed.
+TEST(TerminalKeys, CursesCodesBecomeVirtualKeysAndCharacters) {
+    const struct {
+        const char *name;
+        bool isKeyCode;
+        unsigned code;
+    } rows[] = {
+        {"KEY_BTAB", true, KEY_BTAB}, {"KEY_LEFT", true, KEY_LEFT}, {"KEY_ENTER", true, KEY_ENTER},
+        {"KEY_F(1)", true, KEY_F(1)}, {"KEY_F(2)", true, KEY_F(2)}, {"\\t", false, '\t'},
+        {"\\n", false, '\n'},         {"DEL", false, 0x7F},         {"Ctrl-A", false, 0x01},
+        {"é", false, U'é'},           {"€", false, U'€'},           {"Ω", false, U'Ω'},
+    };
+    std::string text;
+    for (const auto &r : rows) {
+        InputEvent e;
+        text += std::string(r.name) + " => " +
+                (cursesKey(r.isKeyCode, r.code, e) ? describeKey(e) : "nothing") + "\n";
+    }
+    testing_support::expectGolden("curses-keys.txt", text);
+}
+
 // Input: the control with the focus at first (0: the window), the dialog's
 // answer to DM_GETDEFID, a script of keys and clicks on an 80 x 24 terminal;
 // made: what the dialog was told and asked, then where the up-down control
 // and the list stand.
 TEST_F(Fresh, KeysAndClicksOfTheTerminalReachTheDialog) {
-    testing_support::expectCaseTable("terminal-input.txt", [](const std::string &input) {
+    expectCaseTable("terminal-input.txt", [](const std::string &input) {
         winlayer::resetLayer();
         setKeyHelp("F1  this box");
         RecordingDisplay display;
@@ -85,6 +152,72 @@ TEST_F(Fresh, KeysAndClicksOfTheTerminalReachTheDialog) {
         detachTerminal();
         return made;
     });
+}
+
+std::string rect(const CellRect &c) {
+    return std::to_string(c.row) + "," + std::to_string(c.col) + " " + std::to_string(c.rows) +
+           "x" + std::to_string(c.cols);
+}
+
+// Input: the items of a 311 x 194 dialog, "; " between them, each a shape
+// (box, text, list, frame), x,y and cx x cy in dialog units; made: the cells
+// of each on the coarsest grid, row,col and rows x cols.
+TEST(DialogLayout, RowsMoveDownOnlyWhenSomethingAboveIsInTheWay) {
+    expectCaseTable("dialog-layout.txt", [](const std::string &input) {
+        std::vector<LayoutItem> items;
+        std::istringstream in(input);
+        for (std::string item; std::getline(in, item, ';');) {
+            char shape[8] = "";
+            LayoutItem i{};
+            sscanf(item.c_str(), "%7s %d,%d %dx%d", shape, &i.x, &i.y, &i.cx, &i.cy);
+            const std::string s = shape;
+            i.shape = s == "list"    ? LayoutShape::List
+                      : s == "frame" ? LayoutShape::Frame
+                      : s == "text"  ? LayoutShape::Text
+                                     : LayoutShape::Box;
+            items.push_back(i);
+        }
+        std::vector<CellRect> cells(items.size());
+        layoutDialog(items.data(), int(items.size()), 311, 194, COARSEST_GRID, cells.data());
+        std::string made;
+        for (const CellRect &c : cells)
+            made += (made.empty() ? "" : "; ") + rect(c);
+        return made;
+    });
+}
+
+// Input: a terminal, columns x rows; made: the finest grid that fits (dialog
+// units a cell across and down) and the window's cells, centred.
+TEST_F(Fresh, TheWindowTakesTheFinestGridThatFits) {
+    HWND dialog = recording::createDialog();
+    expectCaseTable("dialog-grid.txt", [dialog](const std::string &input) {
+        int rows = 0, cols = 0;
+        sscanf(input.c_str(), "%dx%d", &cols, &rows);
+        RecordingDisplay display(rows, cols);
+        attachTerminal(&display, nullptr);
+        winlayer::Window &w = *winlayer::findWindow(dialog);
+        winlayer::layoutWindow(w);
+        detachTerminal();
+        return "grid " + std::to_string(w.grid.dluPerColumn) + "x" +
+               std::to_string(w.grid.dluPerRow) + ", window " + rect(w.cells);
+    });
+}
+
+TEST_F(Fresh, ARepaintSendsOnlyTheFieldThatChanged) {
+    HWND dialog = recording::createDialog();
+    RecordingDisplay display;
+    attachTerminal(&display, nullptr);
+    ShowWindow(dialog, SW_SHOW);
+    MSG msg;
+    PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE); // paints
+    EXPECT_EQ(display.cellsWritten, 80 * 24);
+    display.cellsWritten = 0;
+    SetDlgItemTextA(dialog, IDC_BIST, "80h");
+    PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);
+    EXPECT_EQ(display.cellsWritten, 3) << "the three new characters";
+    display.cellsWritten = 0;
+    PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);
+    EXPECT_EQ(display.cellsWritten, 0);
 }
 
 TEST_F(Fresh, AVanishedTerminalClosesTheWindow) {
@@ -171,7 +304,7 @@ std::string lastWords(const std::function<void()> &call) {
 // Input: a call and its arguments, on a hidden KESTRIX dialog; made: what the
 // layer said.
 TEST_F(Fresh, WhatTheLayerLacksStopsTheProgram) {
-    testing_support::expectCaseTable("layer-refusals.txt", [](const std::string &input) {
+    expectCaseTable("layer-refusals.txt", [](const std::string &input) {
         std::istringstream in(input);
         std::string call, first = "0", second = "0";
         in >> call >> first >> second;
