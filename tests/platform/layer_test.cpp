@@ -86,7 +86,9 @@ class Typed : public EscapeInput {
             i += tab ? 1 : 0;
         }
     }
-    int next() override { return at_ < text_.size() ? (unsigned char)text_[at_++] : NOTHING; }
+    int next() override {
+        return at_ < text_.size() ? static_cast<unsigned char>(text_[at_++]) : NOTHING;
+    }
     void keep(int) override { --at_; }
     std::string left() const { return text_.substr(at_); }
 
@@ -253,21 +255,16 @@ TEST_F(Fresh, CreationFailsWithoutItsClassesAndTemplate) {
 // A terminal gets the dialog only when its description can place the cursor;
 // the others get the report, not a garbled screen.
 TEST(Terminals, OnlyThoseThatPlaceTheCursorCanShowTheDialog) {
-    const char *previous = getenv("TERM");
-    const std::string saved = previous != nullptr ? previous : "";
-    const struct {
-        const char *term;
-        bool can;
-    } rows[] = {{"xterm", true}, {"screen-256color", true},   {"linux", true},
-                {"dumb", false}, {"no-such-terminal", false}, {"", false}};
-    for (const auto &r : rows) {
-        setenv("TERM", r.term, 1);
-        EXPECT_EQ(NcursesDisplay::canAddressCursor(), r.can) << "TERM=" << r.term;
+    const std::string saved = getenv("TERM") != nullptr ? getenv("TERM") : "";
+    for (const std::string term : {"xterm", "screen-256color", "linux"}) {
+        setenv("TERM", term.c_str(), 1);
+        EXPECT_TRUE(NcursesDisplay::canAddressCursor()) << term;
     }
-    if (previous != nullptr)
-        setenv("TERM", saved.c_str(), 1);
-    else
-        unsetenv("TERM");
+    for (const std::string term : {"dumb", "no-such-terminal", ""}) {
+        setenv("TERM", term.c_str(), 1);
+        EXPECT_FALSE(NcursesDisplay::canAddressCursor()) << term;
+    }
+    setenv("TERM", saved.c_str(), 1);
 }
 
 TEST_F(Fresh, WithoutATerminal) {

@@ -152,14 +152,6 @@ class RecordingDisplay : public Display {
         return text() + "\n" + roles + "cursor " + cursor + "\n";
     }
 
-    // The text of one row, without the bars.
-    std::string row(int r) const {
-        std::string out;
-        for (int c = 0; c < size_.cols; ++c)
-            out += glyph(at(r, c).ch);
-        return out;
-    }
-
     const Cell &at(int r, int c) const {
         return screen_[size_t(r) * size_t(size_.cols) + size_t(c)];
     }

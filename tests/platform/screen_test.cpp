@@ -135,7 +135,7 @@ TEST_F(Screens, ATerminalTooSmallSaysWhatItNeedsInWhatRoomThereIs) {
     display.keys("{80x24}");
     pump();
     testing_support::expectGolden("screen-too-small.txt", shown);
-    EXPECT_NE(display.row(0).find("Lumivar V4.04 - PCI Spec V3.0"), std::string::npos)
+    EXPECT_NE(display.text().find("Lumivar V4.04 - PCI Spec V3.0"), std::string::npos)
         << "the window is back once the terminal is large enough";
 }
 
@@ -158,8 +158,7 @@ TEST_F(Screens, NamesShowTheirCharactersAndNeverDriveTheTerminal) {
         open();
         pump();
         EXPECT_NE(display.text().find(std::string("Ven  1234h  ") + r.shown), std::string::npos)
-            << r.name << "\n"
-            << display.row(2);
+            << r.name;
         close();
     }
 }

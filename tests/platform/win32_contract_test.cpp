@@ -53,36 +53,36 @@ struct Win32Contract : testing::Test {
         return made + "|";
     }
 
-    // "base" and the bases set in turn; else a range, a position and either
-    // "set" and a position or an arrow key (Up or Down), then what the parent
-    // does with UDN_DELTAPOS: "refused" answers it with non-zero, "plus N"
-    // adds N to iDelta.
-    std::string upDown(std::istringstream &in, const std::string &input) {
-        std::string made, word;
-        if (input.find("base") != std::string::npos) {
-            in >> word;
-            for (WPARAM base; in >> base;) {
-                const LRESULT previous = to(IDC_UPDOWN, UDM_SETBASE, base);
-                made += std::string(made.empty() ? "" : "; ") + "was " + std::to_string(previous) +
-                        ", now " + std::to_string(to(IDC_UPDOWN, UDM_GETBASE));
-            }
-            return made;
+    // UDM_SETBASE with the bases in turn: the base before and after.
+    std::string base(std::istringstream &in) {
+        std::string made;
+        for (WPARAM base; in >> base;) {
+            const LRESULT previous = to(IDC_UPDOWN, UDM_SETBASE, base);
+            made += std::string(made.empty() ? "" : "; ") + "was " + std::to_string(previous) +
+                    ", now " + std::to_string(to(IDC_UPDOWN, UDM_GETBASE));
         }
-        int lower = 0, upper = 0, start = 0, wanted = 0, extra = 0;
-        char dot = 0;
-        in >> lower >> dot >> dot >> upper >> word >> start >> word;
+        return made;
+    }
+
+    // A range, a position and either "set" and a position or an arrow key
+    // (Up or Down), then what the parent does with UDN_DELTAPOS: "refused"
+    // answers it with non-zero, "plus N" adds N to iDelta.
+    std::string upDown(const std::string &input) {
+        int lower = 0, upper = 0, start = 0;
+        char word[8] = "";
+        sscanf(input.c_str(), "updown %d..%d at %d %7s", &lower, &upper, &start, word);
+        const int number = atoi(input.c_str() + input.rfind(' ') + 1);
         to(IDC_UPDOWN, UDM_SETRANGE, 0, MAKELPARAM(upper, lower));
         to(IDC_UPDOWN, UDM_SETPOS, 0, MAKELPARAM(start, 0));
         received.clear();
-        if (word == "set") {
-            in >> wanted;
+        std::string made;
+        if (std::string(word) == "set") {
             made = "was " +
-                   std::to_string(short(to(IDC_UPDOWN, UDM_SETPOS, 0, MAKELPARAM(wanted, 0))));
+                   std::to_string(short(to(IDC_UPDOWN, UDM_SETPOS, 0, MAKELPARAM(number, 0))));
         } else {
-            const WPARAM vk = word == "Up" ? VK_UP : VK_DOWN;
-            in >> word >> extra;
-            recording::notifyAnswer = word == "refused";
-            recording::changeDelta = word == "plus" ? extra : 0;
+            const WPARAM vk = std::string(word) == "Up" ? VK_UP : VK_DOWN;
+            recording::notifyAnswer = input.find("refused") != std::string::npos;
+            recording::changeDelta = input.find("plus") != std::string::npos ? number : 0;
             to(IDC_UPDOWN, WM_KEYDOWN, vk);
             to(IDC_UPDOWN, WM_KEYUP, vk);
             made = recording::story(dialog);
@@ -133,7 +133,7 @@ struct Win32Contract : testing::Test {
     }
 };
 
-// Each case on a fresh dialog: list, updown, tab or key, then its input.
+// Each case on a fresh dialog: list, updown, base, tab or key, then its input.
 TEST_F(Win32Contract, CallByCall) {
     expectCaseTable("win32-contract.txt", [this](const std::string &input) {
         DestroyWindow(dialog);
@@ -142,7 +142,8 @@ TEST_F(Win32Contract, CallByCall) {
         std::string verb;
         in >> verb;
         return verb == "list"     ? list(in)
-               : verb == "updown" ? upDown(in, input)
+               : verb == "updown" ? upDown(input)
+               : verb == "base"   ? base(in)
                : verb == "tab"    ? tab(in)
                : verb == "key"    ? key(input)
                                   : "no such call";
