@@ -97,26 +97,6 @@ class RecordingDisplay : public Display {
         return true;
     }
 
-    // The script.
-    void key(unsigned vk, unsigned char character = 0, bool shift = false) {
-        push({.key = vk, .character = character, .shift = shift});
-    }
-    // UTF-8 text as a terminal delivers it: each character as typed, and as
-    // the code page 1252 byte that the Win32 side sees.
-    void type(const std::string &text) {
-        for (size_t at = 0; at < text.size();) {
-            const char32_t ch = nextUtf8(text.c_str(), at);
-            push({.key = ch == U' ' ? VK_SPACE : 0u,
-                  .character = static_cast<unsigned char>(ansiFromCodePoint(uint32_t(ch))),
-                  .text = ch});
-        }
-    }
-    void mouse(int row, int col, InputEvent::Button button = InputEvent::Button::Left) {
-        push({.type = InputEvent::Type::Mouse, .button = button, .row = row, .col = col});
-    }
-    void resize(int rows, int cols) {
-        script_.push_back({{.type = InputEvent::Type::Resize}, rows, cols, {}});
-    }
     // A script as text: {Tab} {Enter} and the other KEY_NAMES, {S-Tab} with
     // Shift, {A-x} for Alt+x, {C-c} for Ctrl-C, {Click row,col}, {WheelUp
     // row,col} and {WheelDown row,col} at a cell, {COLSxROWS} a new size;
@@ -169,6 +149,17 @@ class RecordingDisplay : public Display {
 
     void push(const InputEvent &e) { script_.push_back({e, 0, 0, {}}); }
 
+    // UTF-8 text as a terminal delivers it: each character as typed, and as
+    // the code page 1252 byte that the Win32 side sees.
+    void type(const std::string &text) {
+        for (size_t at = 0; at < text.size();) {
+            const char32_t ch = nextUtf8(text.c_str(), at);
+            push({.key = ch == U' ' ? VK_SPACE : 0u,
+                  .character = static_cast<unsigned char>(ansiFromCodePoint(uint32_t(ch))),
+                  .text = ch});
+        }
+    }
+
     void named(const std::string &name) {
         int row = 0, col = 0;
         if (name == "C-c")
@@ -176,17 +167,18 @@ class RecordingDisplay : public Display {
         if (name.size() == 3 && name.rfind("A-", 0) == 0)
             return push({.character = static_cast<unsigned char>(name[2]), .alt = true});
         if (sscanf(name.c_str(), "%dx%d", &col, &row) == 2)
-            return resize(row, col);
+            return script_.push_back({{.type = InputEvent::Type::Resize}, row, col, {}});
         for (const auto &[word, button] : {std::pair("Click", InputEvent::Button::Left),
                                            {"WheelUp", InputEvent::Button::WheelUp},
                                            {"WheelDown", InputEvent::Button::WheelDown}})
             if (name.rfind(word, 0) == 0 &&
                 sscanf(name.c_str() + strlen(word), "%d,%d", &row, &col) == 2)
-                return mouse(row, col, button);
+                return push(
+                    {.type = InputEvent::Type::Mouse, .button = button, .row = row, .col = col});
         const bool shift = name.rfind("S-", 0) == 0;
         for (const KeyName &k : KEY_NAMES)
             if (name.substr(shift ? 2 : 0) == k.name)
-                return key(k.vk, k.character, shift);
+                return push({.key = k.vk, .character = k.character, .shift = shift});
         ADD_FAILURE() << "no key {" << name << "}";
     }
 

@@ -173,7 +173,7 @@ TEST_F(Screens, UnseenKeysDoNothingAndCtrlCEndsLikeEsc) {
         const bool older = input.rfind("older: ", 0) == 0;
         if (older)
             testing_support::writeBytes("pci-info.txt", "older");
-        display.resize(24, 80);
+        display.keys("{80x24}");
         open();
         display.keys(input.substr(older ? 7 : 0));
         const bool quits = pump();
