@@ -23,11 +23,7 @@ namespace {
 
 using testing_support::exampleHeader;
 
-#ifdef _WIN32
-const std::string SEPARATOR = "\\";
-#else
-const std::string SEPARATOR = "/";
-#endif
+const std::string SEPARATOR(1, std::filesystem::path::preferred_separator);
 
 std::vector<std::string> shownMessages;
 void recordMessage(HWND, const char *text) {

@@ -143,22 +143,17 @@ TEST_F(Screens, ATerminalTooSmallSaysWhatItNeedsInWhatRoomThereIs) {
 // shows their characters, and a control byte, which would drive the
 // terminal, as a question mark.
 TEST_F(Screens, NamesShowTheirCharactersAndNeverDriveTheTerminal) {
-    const struct {
-        const char *name;
-        const char *bytes;
-        const char *shown;
-    } rows[] = {
-        {"escape and bell", "Red\x1b[31mAlert\x07!", "Red?[31mAlert?!"},
-        {"tab, vertical tab, delete", "Tab\tVT\x0b\x7f.", "Tab?VT??."},
-        {"Windows-1252 letters and signs", "Caf\xe9 \x80 \x99 \xbd", "Café € ™ ½"},
-        {"bytes the code page leaves undefined", "C1 \x81\x9d.", "C1 \uFFFD\uFFFD."},
-    };
-    for (const auto &r : rows) {
-        testing_support::writeBytes("pcidevs.txt", std::string("V 1234 ") + r.bytes + "\n");
+    for (const auto &[bytes, shown] : {
+             std::pair("Red\x1b[31mAlert\x07!", "Red?[31mAlert?!"), // escape and bell
+             {"Tab\tVT\x0b\x7f.", "Tab?VT??."},                     // tab, vertical tab, delete
+             {"Caf\xe9 \x80 \x99 \xbd", "Café € ™ ½"},              // Windows-1252 letters, signs
+             {"C1 \x81\x9d.", "C1 \uFFFD\uFFFD."}, // bytes the code page leaves undefined
+         }) {
+        testing_support::writeBytes("pcidevs.txt", std::string("V 1234 ") + bytes + "\n");
         open();
         pump();
-        EXPECT_NE(display.text().find(std::string("Ven  1234h  ") + r.shown), std::string::npos)
-            << r.name;
+        EXPECT_NE(display.text().find(std::string("Ven  1234h  ") + shown), std::string::npos)
+            << shown;
         close();
     }
 }

@@ -92,21 +92,6 @@ struct Win32Contract : testing::Test {
                std::to_string(HIWORD(range)) + ".." + std::to_string(LOWORD(range));
     }
 
-    // From a control (or "none", or "dialog") forward or back, with "hide"
-    // and a control hidden first: the tab stop GetNextDlgTabItem finds.
-    std::string tab(std::istringstream &in) {
-        std::string from, direction, hide;
-        int hidden = 0;
-        in >> from >> direction >> hide >> hidden;
-        if (hidden != 0)
-            ShowWindow(GetDlgItem(dialog, hidden), SW_HIDE);
-        HWND start = from == "none"     ? nullptr
-                     : from == "dialog" ? dialog
-                                        : GetDlgItem(dialog, stoi(from));
-        HWND next = GetNextDlgTabItem(dialog, start, direction == "back");
-        return next == nullptr ? "none" : std::to_string(GetDlgCtrlID(next));
-    }
-
     // The message (keydown, char or syschar) and its key to IsDialogMessageA
     // on the visible dialog, with "focus" and the control given the focus
     // first, "default" and the answer to DM_GETDEFID: what the dialog
@@ -133,7 +118,7 @@ struct Win32Contract : testing::Test {
     }
 };
 
-// Each case on a fresh dialog: list, updown, base, tab or key, then its input.
+// Each case on a fresh dialog: list, updown, base or key, then its input.
 TEST_F(Win32Contract, CallByCall) {
     expectCaseTable("win32-contract.txt", [this](const std::string &input) {
         DestroyWindow(dialog);
@@ -144,7 +129,6 @@ TEST_F(Win32Contract, CallByCall) {
         return verb == "list"     ? list(in)
                : verb == "updown" ? upDown(input)
                : verb == "base"   ? base(in)
-               : verb == "tab"    ? tab(in)
                : verb == "key"    ? key(input)
                                   : "no such call";
     });
@@ -175,11 +159,6 @@ TEST_F(Win32Contract, PostedMessagesComeInOrderThenTheQuitMessage) {
     EXPECT_EQ(msg.message, UINT(WM_QUIT));
     EXPECT_EQ(msg.wParam, WPARAM(7));
     EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
-}
-
-TEST(Win32System, OpenFileNameHasItsVersion400Size) {
-    // Windows' CDSIZEOF_STRUCT is not a constant expression, so not a static_assert.
-    EXPECT_EQ(OPENFILENAME_SIZE_VERSION_400A, 136u);
 }
 
 // A buffer too small is left alone, and the answer is the size needed.
