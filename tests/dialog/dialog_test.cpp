@@ -26,9 +26,6 @@ using testing_support::exampleHeader;
 const std::string SEPARATOR(1, std::filesystem::path::preferred_separator);
 
 std::vector<std::string> shownMessages;
-void recordMessage(HWND, const char *text) {
-    shownMessages.push_back(text);
-}
 
 // The file dialog answers with `answer`, or cancels when it is empty.
 std::string answer, lastProposed;
@@ -90,7 +87,7 @@ struct DialogTest : testing::Test {
     void SetUp() override {
         shownMessages.clear();
         answer.clear();
-        messageBoxHook = recordMessage;
+        messageBoxHook = [](HWND, const char *text) { shownMessages.push_back(text); };
         fileDialogRunner = answerFileDialog;
         appChannel = ConfigChannel{};
         appChannel.source = &source;

@@ -222,16 +222,6 @@ TEST_F(Fresh, ARepaintSendsOnlyTheFieldThatChanged) {
     EXPECT_EQ(display.cellsWritten, 0);
 }
 
-TEST_F(Fresh, AVanishedTerminalClosesTheWindow) {
-    RecordingDisplay display; // with an empty script: the next wait finds it gone
-    attachTerminal(&display, nullptr);
-    HWND dialog = showDialog();
-    MSG msg;
-    EXPECT_TRUE(GetMessageA(&msg, nullptr, 0, 0));
-    EXPECT_EQ(msg.message, UINT(WM_CLOSE));
-    EXPECT_EQ(msg.hwnd, dialog);
-}
-
 TEST_F(Fresh, CreationFailsWithoutItsClassesAndTemplate) {
     HINSTANCE self = GetModuleHandleA(nullptr);
     EXPECT_EQ(CreateDialogParamA(self, IDD_KESTRIX, nullptr, recording::procedure, 0), nullptr)

@@ -98,7 +98,8 @@ class RecordingDisplay : public Display {
     }
 
     // A script as text: {Tab} {Enter} and the other KEY_NAMES, {S-Tab} with
-    // Shift, {A-x} for Alt+x, {C-c} for Ctrl-C, {Click row,col}, {WheelUp
+    // Shift, {A-x} for Alt+x, {C-c} for Ctrl-C, {Gone} for the terminal
+    // going away, {Click row,col}, {WheelUp
     // row,col} and {WheelDown row,col} at a cell, {COLSxROWS} a new size;
     // anything else is typed.
     void keys(const std::string &script) {
@@ -164,6 +165,8 @@ class RecordingDisplay : public Display {
         int row = 0, col = 0;
         if (name == "C-c")
             return push({.type = InputEvent::Type::Interrupt});
+        if (name == "Gone")
+            return push({.type = InputEvent::Type::Closed});
         if (name.size() == 3 && name.rfind("A-", 0) == 0)
             return push({.character = static_cast<unsigned char>(name[2]), .alt = true});
         if (sscanf(name.c_str(), "%dx%d", &col, &row) == 2)
