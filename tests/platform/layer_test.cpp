@@ -46,11 +46,9 @@ struct Fresh : testing::Test {
 HWND showDialog() {
     HWND dialog = recording::createDialog();
     ShowWindow(dialog, SW_SHOW);
-    for (int offset = 0; offset < 96; offset += 4) {
-        char line[16];
-        snprintf(line, sizeof line, "%02X:00000000", offset);
-        SendDlgItemMessageA(dialog, IDC_HEX_DUMP, LB_ADDSTRING, 0, LPARAM(line));
-    }
+    for (int line = 0; line < 24; ++line)
+        SendDlgItemMessageA(dialog, IDC_HEX_DUMP, LB_ADDSTRING, 0,
+                            LPARAM(std::to_string(line).c_str()));
     SendDlgItemMessageA(dialog, IDC_UPDOWN, UDM_SETRANGE, 0, MAKELPARAM(4, 1));
     SendDlgItemMessageA(dialog, IDC_UPDOWN, UDM_SETPOS, 0, MAKELPARAM(2, 0));
     return dialog;

@@ -117,8 +117,7 @@ inline std::vector<std::string> listLines(HWND window, int id) {
 }
 
 inline int position(HWND window) {
-    return int(
-        static_cast<short>(LOWORD(SendDlgItemMessageA(window, IDC_UPDOWN, UDM_GETPOS, 0, 0))));
+    return short(LOWORD(SendDlgItemMessageA(window, IDC_UPDOWN, UDM_GETPOS, 0, 0)));
 }
 
 } // namespace recording

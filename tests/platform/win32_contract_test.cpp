@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <map>
 #include <sstream>
 #include <string>
 
@@ -101,10 +102,9 @@ struct Win32Contract : testing::Test {
         int focus = 0, defaultId = 0;
         sscanf(input.c_str(), "key %15s %15s focus %d default %d", kind, key, &focus, &defaultId);
         const std::string k = key, m = kind;
-        const WPARAM vk = k == "Esc"     ? VK_ESCAPE
-                          : k == "Enter" ? VK_RETURN
-                          : k == "Tab"   ? VK_TAB
-                                         : 0;
+        const std::map<std::string, WPARAM> named = {
+            {"Esc", VK_ESCAPE}, {"Enter", VK_RETURN}, {"Tab", VK_TAB}};
+        const WPARAM vk = named.count(k) != 0 ? named.at(k) : 0;
         const UINT message = m == "keydown" ? WM_KEYDOWN : m == "char" ? WM_CHAR : WM_SYSCHAR;
         ShowWindow(dialog, SW_SHOW);
         HWND target = focus != 0 ? GetDlgItem(dialog, focus) : dialog;
@@ -186,12 +186,7 @@ TEST(Win32System, VersionAndTime) {
     SYSTEMTIME t;
     GetLocalTime(&t);
     const time_t now = time(nullptr);
-    tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
+    const tm local = *localtime(&now);
     EXPECT_EQ(t.wYear, local.tm_year + 1900);
     EXPECT_EQ(t.wMonth, local.tm_mon + 1);
     EXPECT_EQ(t.wDay, local.tm_mday);

@@ -36,10 +36,9 @@ ResourceEntry find(const Bytes &bytes, uint16_t type, const char *name, Resource
 TEST(CompiledResources, NamesAndDamage) {
     testing_support::expectCaseTable("compiled-resources.txt", [](const std::string &input) {
         char verb[8] = "", what[8] = "", name[32] = "";
-        unsigned at = 0, value = 0;
-        sscanf(input.c_str(), "%7s %7s %31s", verb, what, name);
-        sscanf(name, "%u", &at);
-        sscanf(input.c_str(), "%*s %*s %*s %x", &value);
+        unsigned value = 0;
+        sscanf(input.c_str(), "%7s %7s %31s %x", verb, what, name, &value);
+        const size_t at = strtoul(name, nullptr, 10);
         const std::string kind = what;
         const uint16_t type = kind == "icon"    ? RESOURCE_TYPE_ICON
                               : kind == "group" ? RESOURCE_TYPE_GROUP_ICON
@@ -79,9 +78,8 @@ TEST(CompiledResources, EveryPrefixIsRefused) {
         else
             ASSERT_NE(r.message[0], '\0') << size;
     }
-    ResourceEntry dialog;
-    findResource(RES.data(), RES.size(), resourceOrdinal(RESOURCE_TYPE_DIALOG),
-                 resourceNamed("KESTRIX"), &dialog);
+    ResourceResult found;
+    const ResourceEntry dialog = find(RES, RESOURCE_TYPE_DIALOG, "KESTRIX", &found);
     for (size_t size = 0; size < dialog.size; ++size) {
         const Bytes cut(dialog.data, dialog.data + size);
         ASSERT_EQ(parseDialogTemplate(cut.data(), cut.size(), &parsed).status,
