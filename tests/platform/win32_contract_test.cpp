@@ -106,7 +106,6 @@ struct Win32Contract : testing::Test {
             {"Esc", VK_ESCAPE}, {"Enter", VK_RETURN}, {"Tab", VK_TAB}};
         const WPARAM vk = named.count(k) != 0 ? named.at(k) : 0;
         const UINT message = m == "keydown" ? WM_KEYDOWN : m == "char" ? WM_CHAR : WM_SYSCHAR;
-        ShowWindow(dialog, SW_SHOW);
         HWND target = focus != 0 ? GetDlgItem(dialog, focus) : dialog;
         MSG msg = {target, message, vk != 0 ? vk : WPARAM(key[0]), 1, 0, {0, 0}};
         SetFocus(msg.hwnd);
@@ -118,14 +117,20 @@ struct Win32Contract : testing::Test {
     }
 };
 
-// Each case on a fresh dialog: list, updown, base or key, then its input.
+// Each case on a fresh dialog, but the keys on one shown dialog: list,
+// updown, base or key, then its input.
 TEST_F(Win32Contract, CallByCall) {
-    expectCaseTable("win32-contract.txt", [this](const std::string &input) {
-        DestroyWindow(dialog);
-        dialog = recording::createDialog();
+    bool shown = false;
+    expectCaseTable("win32-contract.txt", [&](const std::string &input) {
         std::istringstream in(input);
         std::string verb;
         in >> verb;
+        if (verb != "key" || !shown) { // showing a window takes Windows a while
+            DestroyWindow(dialog);
+            dialog = recording::createDialog();
+            shown = verb == "key";
+            ShowWindow(dialog, shown ? SW_SHOW : SW_HIDE);
+        }
         return verb == "list"     ? list(in)
                : verb == "updown" ? upDown(input)
                : verb == "base"   ? base(in)
