@@ -1,6 +1,6 @@
 // The KESTRIX template with a window procedure of the tests' own, which keeps
 // what the controls and the dialog manager send it. Plain Win32: the same
-// helpers serve the tests under Wine and against the Linux layer.
+// functions serve the tests under Wine and against the Linux layer.
 #pragma once
 
 #include "ui/resource.h"
