@@ -98,10 +98,9 @@ class RecordingDisplay : public Display {
     }
 
     // A script as text: {Tab} {Enter} and the other KEY_NAMES, {S-Tab} with
-    // Shift, {A-x} for Alt+x, {C-c} for Ctrl-C, {Gone} for the terminal
-    // going away, {Click row,col}, {WheelUp
-    // row,col} and {WheelDown row,col} at a cell, {COLSxROWS} a new size;
-    // anything else is typed.
+    // Shift, {A-x} for Alt+x, {C-c} for Ctrl-C, {Gone} for the terminal going
+    // away, {Click row,col}, {WheelUp row,col} and {WheelDown row,col} at a
+    // cell, {COLSxROWS} a new size; anything else is typed.
     void keys(const std::string &script) {
         for (size_t i = 0; i < script.size();) {
             const size_t open = std::min(script.find('{', i), script.size());
