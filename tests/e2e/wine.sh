@@ -9,8 +9,8 @@
 #
 # Shown elsewhere: that a second opener is refused while the first reads on
 # (kestrix_driver_test), lumivar.exe's message without a driver
-# (win-release.sh), the close box (the dialog's style in lumivar-res.txt, and
-# WM_CLOSE in dialog_test.cpp).
+# (win-release.sh), the close box (the dialog's style, which draws it in
+# screen-first-device-80x24.txt, and WM_CLOSE in dialog_test.cpp).
 #
 # Needs the native build in $LUMIVAR_OUT/native and the MinGW build in
 # $LUMIVAR_OUT/win. Exits 0 when every step passes, 1 at the first failure.
