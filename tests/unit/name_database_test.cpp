@@ -1,231 +1,192 @@
+// The name database: the line reader, and the reader of a whole file in one
+// block, which must name as the line reader does or decline and change
+// nothing. The names of every case are golden text.
 #include "naming/name_database.h"
-#include "scan/device_table.h"
 
 #include "base/text_file.h"
+#include "golden.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstring>
 #include <string>
 #include <vector>
 
 namespace {
 
-using testing_support::tempPath;
-using testing_support::writeBytes;
-
 using Ids = std::array<uint16_t, NAME_KINDS>; // vendor, device, sub vendor, subsystem, revision
-using Names = std::array<std::string, NAME_KINDS>;
 
-// A table holding the given functions as the scan leaves them.
-void fillTable(DeviceTable &table, const std::vector<Ids> &devices) {
-    resetDeviceTable(table);
-    for (const Ids &ids : devices) {
-        DeviceRecord &r = table.records[table.count++];
-        for (int k = 0; k < NAME_KINDS; ++k)
-            r.ids[k] = ids[size_t(k)];
-        snprintf(r.names[NAME_VENDOR], NAME_SIZE, "Unknown");
-    }
-}
-
-Names namesOf(const DeviceRecord &r) {
-    Names n;
-    for (int k = 0; k < NAME_KINDS; ++k)
-        n[size_t(k)] = r.names[k];
-    return n;
-}
-
-// Loads `text` as a database file (through the text-mode reader).
-std::vector<Names> load(const std::vector<Ids> &devices, const std::string &text,
-                        NameLoadResult *result = nullptr) {
-    static DeviceTable table;
-    fillTable(table, devices);
-    const std::string path = tempPath("pcidevs.txt");
-    writeBytes(path, text);
-    FILE *in = openTextFile(path.c_str(), "rt");
-    EXPECT_NE(in, nullptr);
-    const NameLoadResult r = loadNameDatabaseFrom(in, table);
-    if (result != nullptr)
-        *result = r;
-    fclose(in);
-    std::remove(path.c_str());
-    std::vector<Names> out;
-    for (int i = 0; i < table.count; ++i)
-        out.push_back(namesOf(table.records[i]));
+std::string withCrLf(const std::string &text) {
+    std::string out;
+    for (char c : text)
+        out += c == '\n' ? std::string("\r\n") : std::string(1, c);
     return out;
 }
 
-const std::vector<Ids> EXAMPLE_DEVICES = {
-    {0x1A2B, 0x0100, 0x1A2B, 0x0001, 0x02},
-    {0x1A2B, 0x0200, 0x3C4D, 0x0005, 0x01},
-    {0x5E6F, 0x0010, 0x0000, 0x0000, 0x00},
+// Comment lines that bring the text to `offset` bytes; the last ends in a LF.
+// They sit where the block reader steps by 64 bytes and by 4 KB.
+std::string padTo(size_t offset, const std::string &before = "") {
+    std::string text = before;
+    while (offset - text.size() > 80)
+        text += ";" + std::string(38, '-') + "\n";
+    const size_t rest = offset - text.size();
+    return text + (rest >= 2 ? ";" + std::string(rest - 2, '.') : "") + "\n";
+}
+
+struct Functions {
+    std::vector<FunctionNames> names;
+    std::vector<FunctionNames *> pointers;
+    explicit Functions(const std::vector<Ids> &ids) : names(ids.size()) {
+        for (size_t i = 0; i < ids.size(); ++i) {
+            std::copy(ids[i].begin(), ids[i].end(), names[i].ids);
+            strcpy(names[i].names[NAME_VENDOR], "Unknown");
+            pointers.push_back(&names[i]);
+        }
+    }
+    bool operator==(const Functions &other) const {
+        for (size_t i = 0; i < names.size(); ++i)
+            if (memcmp(names[i].names, other.names[i].names, sizeof names[i].names) != 0)
+                return false;
+        return true;
+    }
 };
 
-using testing_support::EXAMPLE_DATABASE;
-
-TEST(NameDatabase, WorkedExample) {
-    const auto names = load(EXAMPLE_DEVICES, EXAMPLE_DATABASE);
-    ASSERT_EQ(names.size(), 3u);
-    EXPECT_EQ(names[0], (Names{"Example Logic", "Sample Bridge", "Example Logic", "Bridge Board",
-                               "Stepping B"}));
-    EXPECT_EQ(names[1], (Names{"Example Logic", "Sample Controller", "Demo Boards", "", ""}));
-    EXPECT_EQ(names[2], (Names{"Placeholder Systems", "Test Adapter", "", "", ""}));
+// The names the line reader gives, how it ended, and what the block reader did.
+std::string loadBoth(const std::vector<Ids> &ids, const std::string &text) {
+    const std::string path = testing_support::tempPath("pcidevs.txt");
+    testing_support::writeBytes(path, text);
+    Functions byLine(ids), inOneBlock(ids);
+    FILE *in = openTextFile(path.c_str(), "rt");
+    EXPECT_NE(in, nullptr);
+    long lines = 0;
+    bool read;
+    {
+        FileBlock block(in);
+        read =
+            block.mapped()
+                ? loadNameDatabaseBlock(block, inOneBlock.pointers.data(), int(ids.size()), lines)
+                : loadNameDatabaseBlock(text.data(), text.size(), inOneBlock.pointers.data(),
+                                        int(ids.size()), lines);
+    }
+    const NameLoadResult result = loadNameDatabaseFrom(in, byLine.pointers.data(), int(ids.size()));
+    fclose(in);
+    std::remove(path.c_str());
+    EXPECT_TRUE(inOneBlock == (read ? byLine : Functions(ids))) << text;
+    std::string out;
+    for (const FunctionNames &f : byLine.names) {
+        for (int k = 0; k < NAME_KINDS; ++k)
+            out += std::string(k ? " [" : "[") + f.names[k] + "]";
+        out += "\n";
+    }
+    const char *ends[] = {"reading", "end", "read error", "line too long", "too large"};
+    out += std::string(ends[int(result.end)]) + " at line " + std::to_string(result.line);
+    if (read)
+        out += lines == result.line ? "; the block reader agrees" : "; the block's lines differ";
+    return out + "\n";
 }
 
-TEST(NameDatabase, LineEndsAndCtrlZ) {
-    std::string crlf;
-    for (const char *p = EXAMPLE_DATABASE; *p; ++p)
-        crlf += *p == '\n' ? std::string("\r\n") : std::string(1, *p);
-    EXPECT_EQ(load(EXAMPLE_DEVICES, crlf), load(EXAMPLE_DEVICES, EXAMPLE_DATABASE));
-    // The same names on every platform: every CR goes, wherever it stands.
-    const struct {
-        const char *database, *vendor;
-    } cases[] = {
-        {"V 1A2B First\n\x1aV 1A2B Second\n", "First"},
-        {"V 1A2B Ve\rnd\r\r\n", "Vend"},
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(load(EXAMPLE_DEVICES, c.database)[0][NAME_VENDOR], c.vendor) << c.database;
-}
+const Ids DEV = {0x1A2B, 0x0100, 0x3C4D, 0x0005, 0x02};
+// The worked example's functions, one with no ids, and one a branch leaves.
+const std::vector<Ids> EXAMPLE = {{0x1A2B, 0x0100, 0x1A2B, 0x0001, 0x02},
+                                  {0x1A2B, 0x0200, 0x3C4D, 0x0005, 0x01},
+                                  {0x5E6F, 0x0010, 0x0000, 0x0000, 0x00},
+                                  {0x0000, 0x0000, 0x0000, 0x0000, 0x00},
+                                  {0x1A2B, 0x0100, 0x0000, 0x0000, 0x00}};
+const std::string DATABASE = testing_support::EXAMPLE_DATABASE;
+const std::string V = "V\t1A2B\tVendor\n", D = "D\t0100\tDevice\n";
 
 struct NamingCase {
     const char *what;
-    Ids device;
+    std::vector<Ids> functions;
     std::string database;
-    Names expected;
 };
 
-const Ids DEV = {0x1A2B, 0x0100, 0x3C4D, 0x0005, 0x02};
-const std::string V = "V\t1A2B\tVendor\n", D = "D\t0100\tDevice\n";
-
-const NamingCase NAMING_CASES[] = {
-    {"lower-case tag is a comment", DEV, "v 1A2B Vendor\n", {"Unknown", "", "", "", ""}},
-    {"lower-case number", DEV, "V 1a2b Vendor\n", {"Vendor", "", "", "", ""}},
-    {"no separator after the tag", DEV, "V1A2B Vendor\n", {"Vendor", "", "", "", ""}},
-    {"leading zeros", DEV, "V 00001A2B Vendor\n", {"Vendor", "", "", "", ""}},
-    {"a number above FFFF names nothing", DEV, "V 11A2B Vendor\n", {"Unknown", "", "", "", ""}},
-    {"nine digits wrap", DEV, "V 100001A2B Vendor\n", {"Vendor", "", "", "", ""}},
-    {"trailing characters in the token", DEV, "V 1A2B-01 Name\n", {"Name", "", "", "", ""}},
-    {"blanks at the end stay", DEV, "V 1A2B  Vendor  \n", {"Vendor  ", "", "", "", ""}},
-    {"tag, number and blank only", DEV, "V 1A2B \n", {"", "", "", "", ""}},
-    {"token runs to the line end", DEV, "V 1A2B\n", {"", "", "", "", ""}},
-    {"token runs to the file end", DEV, "V 1A2B", {"", "", "", "", ""}},
-    {"the later line wins", DEV, "V 1A2B First\nV 1A2B Second\n", {"Second", "", "", "", ""}},
-    {"D after a vendor that named nothing", DEV, "V 7777 Other\n" + D, {"Unknown", "", "", "", ""}},
-    {"O, R, S right after V are skipped",
-     DEV,
-     V + "O 3C4D Sub Vendor\nR 02 Rev\nS 0005 Sub\n",
-     {"Vendor", "", "", "", ""}},
+const NamingCase CASES[] = {
+    {"the worked example", EXAMPLE, DATABASE},
+    {"the worked example with CR LF", EXAMPLE, withCrLf(DATABASE)},
+    {"no functions", {}, DATABASE},
+    {"one line names every matching function", {DEV, DEV, {0x1A2B, 0x0200}}, V + D},
+    {"lower-case tag is a comment", {DEV}, "v 1A2B Vendor\n"},
+    {"lower-case number", {DEV}, "V 1a2b Vendor\n"},
+    {"no separator after the tag", {DEV}, "V1A2B Vendor\n"},
+    {"leading zeros", {DEV}, "V 00001A2B Vendor\n"},
+    {"numbers above FFFF name nothing", {DEV}, "V 11A2B Wrong\nV 2A2B Wrong\n"},
+    {"nine digits wrap", {DEV}, "V 100001A2B Vendor\n"},
+    {"trailing characters in the token", {DEV}, "V 1A2B-01 Name\n"},
+    {"blanks at the end stay", {DEV}, "V 1A2B  Vendor  \n"},
+    {"tag, number and blank only", {DEV}, "V 1A2B \n"},
+    {"token runs to the line end", {DEV}, "V 1A2B\n"},
+    {"token runs to the file end", {DEV}, "V 1A2B"},
+    {"a tag alone at the end names id 0", {{}}, "V 1A2B A\nV"},
+    {"a missing number reads the name as one", {DEV}, "V Vendor\n"},
+    {"a NUL ends the name", {DEV}, std::string("V 1A2B Na\0me\n", 13)},
+    {"a NUL before the tag makes a comment", {DEV}, std::string("\0V 1A2B X\n", 10)},
+    {"the later line wins", {DEV}, "V 1A2B First\nV 1A2B Second\n"},
+    {"a vendor that names nothing closes its block", EXAMPLE,
+     "V 7777 Other\nD 0100 No\nO 1A2B No\nV 1A2B Yes\nD 0100 Device\n"},
+    {"O, R, S right after V are skipped", {DEV}, V + "O 3C4D Sub\nR 02 Rev\nS 0005 Sub\n"},
     {"S after an R that named, with its O",
-     DEV,
-     V + D + "O 3C4D Boards\nR 02 Rev B\nS 0005 Board\n",
-     {"Vendor", "Device", "Boards", "Board", "Rev B"}},
-    {"S after an R that named nothing",
-     DEV,
-     V + D + "O 3C4D Boards\nR 03 Rev C\nS 0005 Board\n",
-     {"Vendor", "Device", "Boards", "", ""}},
-    {"S after an R with no O before",
-     DEV,
-     V + D + "R 02 Rev B\nS 0005 Board\n",
-     {"Vendor", "Device", "", "", "Rev B"}},
-    {"S after an O that named nothing",
-     DEV,
-     V + D + "O 9999 Nobody\nS 0005 Board\n",
-     {"Vendor", "Device", "", "", ""}},
-    {"revision above FF names nothing",
-     DEV,
-     V + D + "R 102 Rev\n",
-     {"Vendor", "Device", "", "", ""}},
-    {"sub vendor equal to subsystem empties the subsystem",
-     DEV,
-     V + D + "O 3C4D Same\nS 0005 Same\n",
-     {"Vendor", "Device", "Same", "", ""}},
-    {"device equal to sub vendor empties the sub vendor",
-     DEV,
-     V + "D 0100 Same\nO 3C4D Same\nS 0005 Board\n",
-     {"Vendor", "Same", "", "Board", ""}},
-    {"all three equal",
-     DEV,
-     V + "D 0100 Same\nO 3C4D Same\nS 0005 Same\n",
-     {"Vendor", "Same", "", "", ""}},
-    {"vendor equal to sub vendor changes nothing",
-     DEV,
-     V + D + "O 3C4D Vendor\n",
-     {"Vendor", "Device", "Vendor", "", ""}},
-    {"100 characters keep 79",
-     DEV,
-     "V 1A2B " + std::string(100, 'n') + "\n",
-     {std::string(79, 'n'), "", "", "", ""}},
-    {"a line of 300 characters is two lines",
-     DEV,
-     "V 1A2B " + std::string(248, 'x') + "V 1A2B Tail" + std::string(34, ' ') + "\n",
-     {"Tail" + std::string(34, ' '), "", "", "", ""}},
-    {"the cut part starts with its own tag",
-     DEV,
-     "V 1A2B " + std::string(248, 'x') + "comment V 1A2B Tail\n",
-     {std::string(79, 'x'), "", "", "", ""}},
-    {"a missing number reads the name as one", DEV, "V Vendor\n", {"Unknown", "", "", "", ""}},
-    {"a tag-only line names id 0", {0x0000, 0, 0, 0, 0}, "V\n", {"", "", "", "", ""}},
-    {"at depth 4 everything is considered",
-     DEV,
-     V + D + "O 3C4D B\nS 0005 Board\nR 02 Rev\n",
-     {"Vendor", "Device", "B", "Board", "Rev"}},
+     {DEV},
+     V + D + "O 3C4D Boards\nR 02 Rev B\nS 0005 Board\n"},
+    {"S after an R that named nothing", {DEV}, V + D + "O 3C4D Boards\nR 03 Rev C\nS 0005 Board\n"},
+    {"S after an R that names another function's revision",
+     {DEV, {0x1A2B, 0x0200, 0x3C4D, 0x0005, 0x03}},
+     V + D + "O 3C4D Boards\nR 03 Rev C\nS 0005 Board\n"},
+    {"S after an R with no O before", {DEV}, V + D + "R 02 Rev B\nS 0005 Board\n"},
+    {"S after an O that named nothing", {DEV}, V + D + "O 9999 Nobody\nS 0005 Board\n"},
     {"O closes an S branch after it named nothing",
-     DEV,
-     V + D + "O 3C4D Boards\nO 9999 None\nS 0005 Board\n",
-     {"Vendor", "Device", "Boards", "", ""}},
+     {DEV},
+     V + D + "O 3C4D Boards\nO 9999 None\nS 0005 Board\n"},
+    {"at depth 4 everything is considered", {DEV}, V + D + "O 3C4D B\nS 0005 Board\nR 02 Rev\n"},
+    {"revision above FF names nothing", {DEV}, V + D + "R 102 Rev\n"},
+    {"sub vendor equal to subsystem empties the subsystem",
+     {DEV},
+     V + D + "O 3C4D Same\nS 0005 Same\n"},
+    {"device equal to sub vendor empties the sub vendor",
+     {DEV},
+     V + "D 0100 Same\nO 3C4D Same\nS 0005 Board\n"},
+    {"all three equal", {DEV}, V + "D 0100 Same\nO 3C4D Same\nS 0005 Same\n"},
+    {"vendor equal to sub vendor changes nothing", {DEV}, V + D + "O 3C4D Vendor\n"},
+    {"100 characters keep 79", {DEV}, "V 1A2B " + std::string(100, 'n') + "\n"},
+    {"a line of 255 characters, its LF included", {DEV}, "V 1A2B " + std::string(247, 'n') + "\n"},
+    {"a last line of 255 characters", {DEV}, "V 1A2B " + std::string(248, 'n')},
+    {"a line of 300 characters is two lines",
+     {DEV},
+     "V 1A2B " + std::string(248, 'x') + "V 1A2B Tail" + std::string(34, ' ') + "\n"},
+    {"the cut part starts with its own tag",
+     {DEV},
+     "V 1A2B " + std::string(248, 'x') + "comment V 1A2B Tail\n"},
+    {"a line of 256 characters", EXAMPLE, "V 1A2B " + std::string(248, 'n') + "\nV 5E6F X\n"},
+    {"a last line of 256 characters", EXAMPLE, "V 5E6F X\nV 1A2B " + std::string(249, 'n')},
+    {"a line of 1024 characters", {DEV}, V + ";" + std::string(1023, 'x') + "\n" + D},
+    {"a line of 1025 characters stops the load",
+     {DEV},
+     V + ";" + std::string(1024, 'x') + "\n" + D},
+    {"an endless last line", {DEV}, V + D + std::string(5000, 'x')},
+    {"a 1Ah ends the text", {DEV}, "V 1A2B First\n\x1aV 1A2B Second\n"},
+    {"every CR goes, wherever it stands", {DEV}, "V 1A2B Ve\rnd\r\r\n"},
+    {"a CR at the end of the file", {DEV}, "V 1A2B First\r"},
+    {"a vendor line at offset 64", EXAMPLE, padTo(64) + "V 1A2B At64\nD 0100 Device\n"},
+    {"a vendor line at offset 63", EXAMPLE, padTo(63) + "V 1A2B At63\nD 0100 Device\n"},
+    {"a CR LF across offset 64", EXAMPLE, padTo(63, "V 1A2B Vendor\n") + "\r\nV 5E6F X\r\n"},
+    {"a vendor line at offset 4096", EXAMPLE, padTo(4096, "V 1A2B Before\n") + "V 5E6F At4096\n"},
+    {"a device line at offset 4096", EXAMPLE, padTo(4096, "V 1A2B Vendor\n") + "D 0100 At4096\n"},
+    {"a line of 256 characters amid others", EXAMPLE,
+     padTo(1000, "V 1A2B Vendor\n") + "D 0100 " + std::string(248, 'd') + "\n"},
+    {"a line of 255 characters across 4 KB", EXAMPLE,
+     padTo(4000, "V 1A2B Vendor\n") + "D 0100 " + std::string(247, 'd') + "\n"},
+    {"a line of 256 characters across 4 KB", EXAMPLE,
+     padTo(4000, "V 1A2B Vendor\n") + "D 0100 " + std::string(248, 'd') + "\n"},
+    {"a 1Ah after 4 KB", EXAMPLE, padTo(5000, "V 1A2B Vendor\n") + "\x1a" + "D 0100 Cut\n"},
 };
 
-TEST(NameDatabase, FollowsOnlyBranchesThatNameAFunction) {
-    for (const NamingCase &c : NAMING_CASES) {
-        const auto names = load({c.device}, c.database);
-        ASSERT_EQ(names.size(), 1u);
-        EXPECT_EQ(names[0], c.expected) << c.what;
-    }
-}
-
-// An R that names nothing, though another function has its revision, ends
-// the branch: the S after it names nothing either.
-TEST(NameDatabase, ALineThatNamesNothingEndsItsBranch) {
-    const auto names = load({DEV, {0x1A2B, 0x0200, 0x3C4D, 0x0005, 0x03}},
-                            V + D + "O 3C4D Boards\nR 03 Rev C\nS 0005 Board\n");
-    EXPECT_EQ(names[0], (Names{"Vendor", "Device", "Boards", "", ""}));
-    EXPECT_EQ(names[1], (Names{"Vendor", "", "", "", ""}));
-}
-
-TEST(NameDatabase, OneLineNamesEveryMatchingFunction) {
-    const auto names = load({DEV, DEV, {0x1A2B, 0x0200, 0, 0, 0}}, V + D);
-    EXPECT_EQ(names[0][NAME_DEVICE], "Device");
-    EXPECT_EQ(names[1][NAME_DEVICE], "Device");
-    EXPECT_EQ(names[2][NAME_DEVICE], "");
-    EXPECT_EQ(names[2][NAME_VENDOR], "Vendor");
-}
-
-// A line longer than any database has stops the load with its line number;
-// the names of the lines before it stay.
-TEST(NameDatabase, StopsAtALineNoDatabaseHas) {
-    const struct {
-        const char *what;
-        std::string database;
-        TextEnd end;
-        long line;
-    } cases[] = {
-        {"1024 characters", V + ";" + std::string(1023, 'x') + "\n" + D, TextEnd::END, 4},
-        {"1025 characters", V + ";" + std::string(1024, 'x') + "\n" + D, TextEnd::LINE_TOO_LONG, 2},
-        {"an endless last line", V + D + std::string(5000, 'x'), TextEnd::LINE_TOO_LONG, 3},
-    };
-    for (const auto &c : cases) {
-        NameLoadResult result{};
-        const auto names = load({DEV}, c.database, &result);
-        EXPECT_EQ(result.end, c.end) << c.what;
-        EXPECT_EQ(result.line, c.line) << c.what;
-        EXPECT_EQ(names[0][NAME_VENDOR], "Vendor") << c.what;
-    }
-}
-
-TEST(NameDatabase, EmptyTableReadsTheFile) {
-    EXPECT_TRUE(load({}, EXAMPLE_DATABASE).empty());
+TEST(NameDatabase, NamesOfEveryCaseAsGoldenText) {
+    std::string text;
+    for (const NamingCase &c : CASES)
+        text += std::string("== ") + c.what + "\n" + loadBoth(c.functions, c.database);
+    testing_support::expectGolden("name-database.txt", text);
 }
 
 TEST(ParseNumber, DigitsUpToZInAnyBase) {

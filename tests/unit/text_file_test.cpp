@@ -134,6 +134,31 @@ TEST(TextFile, ATerminalGetsControlBytesMasked) {
         EXPECT_EQ(written, c.written) << c.text;
     }
 }
+
+// The block starts where reading would: after what a plain stream has passed.
+// Left to the line reader: what is no file, and files that say they are
+// empty, as those of /proc do whatever they hold.
+TEST(TextFile, ABlockIsTheRestOfARegularFileWithASize) {
+    const std::string path = tempPath("block.txt");
+    writeBytes(path, "abcdef");
+    FILE *in = fopen(path.c_str(), "rb");
+    ASSERT_EQ(fseek(in, 2, SEEK_SET), 0);
+    {
+        const FileBlock block(in);
+        ASSERT_TRUE(block.mapped());
+        EXPECT_EQ(std::string(block.data(), block.size()), "cdef");
+    }
+    fclose(in);
+    FILE *memory = fmemopen(const_cast<char *>("V 1A2B X\n"), 9, "r");
+    EXPECT_FALSE(FileBlock(memory).mapped());
+    fclose(memory);
+    for (const char *special : {"/dev/null", "/proc/self/status"}) {
+        FILE *stream = openTextFile(special, "rt");
+        ASSERT_NE(stream, nullptr) << special;
+        EXPECT_FALSE(FileBlock(stream).mapped()) << special;
+        fclose(stream);
+    }
+}
 #endif
 
 } // namespace
