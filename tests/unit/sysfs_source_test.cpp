@@ -20,16 +20,15 @@ struct FakeTree {
     FakeTree() { fs::create_directories(root); }
     ~FakeTree() { fs::remove_all(root); }
     void add(const std::string &name, size_t size, char fill) {
-        add(name, std::string(size, fill));
-    }
-    void add(const std::string &name, const std::string &bytes) {
         fs::create_directories(root + "/" + name);
-        writeBytes(root + "/" + name + "/config", bytes);
+        writeBytes(root + "/" + name + "/config", std::string(size, fill));
     }
 };
 
 // Slot bytes whose device-times-eight reading names another function: 22h is
-// 02.1 (not 04.2), 09h is 09.0 (not 01.1), E3h is 03.7 (not 1c.3).
+// 02.1 (not 04.2), 09h is 09.0 (not 01.1), E3h is 03.7 (not 1c.3). The scan
+// finds exactly the functions that the views can read, and gets only the
+// words it keeps.
 TEST(SysfsSource, ReadsTheFunctionTheSlotByteNames) {
     FakeTree tree;
     const struct {
@@ -50,111 +49,69 @@ TEST(SysfsSource, ReadsTheFunctionTheSlotByteNames) {
     char error[SOURCE_ERROR_SIZE];
     ASSERT_TRUE(source.open(error, sizeof error)) << error;
     for (size_t i = 0; i < std::size(rows); ++i) {
-        uint8_t buffer[256] = {};
+        uint8_t buffer[256] = {}, words[256] = {};
         EXPECT_EQ(source.read(rows[i].bus, rows[i].slot, buffer), rows[i].found) << rows[i].name;
-        if (rows[i].found) {
-            EXPECT_EQ(buffer[0], 'a' + i) << rows[i].name;
-            EXPECT_EQ(buffer[255], 'a' + i) << rows[i].name;
-        }
-        // The scan finds exactly the functions that the views can read.
-        EXPECT_EQ(source.readScanWords(rows[i].bus, rows[i].slot, buffer), rows[i].found)
+        EXPECT_EQ(source.readScanWords(rows[i].bus, rows[i].slot, words), rows[i].found)
             << rows[i].name;
+        for (int at = 0; rows[i].found && at < 256; ++at) {
+            const bool word = at < 0x04 || (at >= 0x08 && at < 0x0C) || (at >= 0x2C && at < 0x30);
+            ASSERT_EQ(buffer[at], 'a' + i) << rows[i].name << " offset " << at;
+            ASSERT_EQ(words[at], word ? 'a' + i : 0) << rows[i].name << " offset " << at;
+        }
     }
 }
 
-TEST(SysfsSource, TheScanReadsOnlyItsThreeWords) {
-    FakeTree tree;
-    std::string bytes(256, '\0');
-    for (size_t i = 0; i < bytes.size(); ++i)
-        bytes[i] = char(i);
-    tree.add("0000:00:00.0", bytes);
-    SysfsSource source(tree.root.c_str());
-    char error[SOURCE_ERROR_SIZE];
-    ASSERT_TRUE(source.open(error, sizeof error)) << error;
-    uint8_t buffer[256] = {};
-    ASSERT_TRUE(source.readScanWords(0, 0, buffer));
-    for (int i = 0; i < 256; ++i) {
-        const bool word = i < 0x04 || (i >= 0x08 && i < 0x0C) || (i >= 0x2C && i < 0x30);
-        EXPECT_EQ(buffer[i], word ? i : 0) << "offset " << i;
-    }
-}
-
-TEST(SysfsSource, UnprivilegedSixtyFourBytesFailToOpenWithTheRemedy) {
-    FakeTree tree;
-    tree.add("0000:00:00.0", 64, 'a');
-    tree.add("0000:00:02.0", 64, 'a');
-    SysfsSource source(tree.root.c_str());
-    char error[SOURCE_ERROR_SIZE];
-    ASSERT_FALSE(source.open(error, sizeof error));
-    const std::string message = error;
-    EXPECT_NE(message.find("only 64 of 256 bytes"), std::string::npos) << message;
-    EXPECT_NE(message.find("run as root"), std::string::npos) << message;
-    EXPECT_NE(message.find("--from"), std::string::npos) << message;
-}
-
-TEST(SysfsSource, NoBusFailsToOpenWithTheCause) {
+// No functions, or only the 64 bytes an ordinary user gets: the open fails
+// with the cause and the remedy.
+TEST(SysfsSource, FailsToOpenWithTheCause) {
     const struct {
         const char *what;
         bool makeRoot;
-        const char *domainOnly;
-        const char *needle;
+        std::vector<const char *> functions;
+        size_t size;
+        std::vector<const char *> needles;
     } cases[] = {
-        {"missing folder", false, nullptr, "cannot read"},
-        {"empty folder", true, nullptr, "no PCI functions"},
-        {"no function names", true, "0000:00:00", "no PCI functions"},
+        {"missing folder", false, {}, 0, {"cannot read"}},
+        {"empty folder", true, {}, 0, {"no PCI functions"}},
+        {"no function names", true, {"0000:00:00"}, 256, {"no PCI functions"}},
+        {"unprivileged",
+         true,
+         {"0000:00:00.0", "0000:00:02.0"},
+         64,
+         {"only 64 of 256 bytes", "run as root", "--from"}},
     };
     for (const auto &c : cases) {
         FakeTree tree;
         if (!c.makeRoot)
             fs::remove_all(tree.root);
-        if (c.domainOnly)
-            tree.add(c.domainOnly, 256, 'x');
+        for (const char *name : c.functions)
+            tree.add(name, c.size, 'x');
         SysfsSource source(tree.root.c_str());
         char error[SOURCE_ERROR_SIZE];
         EXPECT_FALSE(source.open(error, sizeof error)) << c.what;
-        EXPECT_NE(std::string(error).find(c.needle), std::string::npos) << c.what << ": " << error;
+        for (const char *needle : c.needles)
+            EXPECT_NE(std::string(error).find(needle), std::string::npos)
+                << c.what << ": " << error;
     }
 }
 
 // A capture holds every function: other domains, high buses, all listed in
-// lspci's order and readable by their full address.
+// lspci's order and readable by their full address, with the extended space
+// where the kernel gives it; a short config file is listed, not readable.
+// The region sizes come from the resource file.
 TEST(SysfsSource, ListsAndReadsEveryDomainAndBus) {
     FakeTree tree;
     const struct {
         const char *name;
-        char fill;
+        size_t size;
     } functions[] = {
-        {"10000:00:00.0", 'e'}, {"0001:00:00.0", 'd'}, {"0000:81:00.1", 'c'},
-        {"0000:81:00.0", 'b'},  {"0000:00:1f.0", 'a'},
+        {"10000:e1:00.1", 256}, {"10000:00:00.0", 256}, {"0001:02:03.4", 255},
+        {"0001:00:00.0", 256},  {"0000:81:00.1", 256},  {"0000:81:00.0", 256},
+        {"0000:00:1f.0", 256},  {"0000:00:00.0", 4096},
     };
     for (const auto &f : functions)
-        tree.add(f.name, 256, f.fill);
+        tree.add(f.name, f.size, char('a' + (&f - functions)));
     tree.add("0000:00:00.0-not-a-function", 256, 'x');
-    SysfsSource source(tree.root.c_str());
-    char error[SOURCE_ERROR_SIZE];
-    ASSERT_TRUE(source.open(error, sizeof error)) << error;
-    std::vector<FunctionAddress> listed;
-    source.listFunctions(listed);
-    std::string names, fills;
-    for (const FunctionAddress &at : listed) {
-        char name[16];
-        formatFunctionAddress(at, name, sizeof name);
-        names += std::string(names.empty() ? "" : " ") + name;
-        uint8_t buffer[256];
-        ASSERT_TRUE(source.readFunction(at, buffer)) << name;
-        fills += char(buffer[255]);
-    }
-    EXPECT_EQ(names, "0000:00:1f.0 0000:81:00.0 0000:81:00.1 0001:00:00.0 10000:00:00.0");
-    EXPECT_EQ(fills, "abcde");
-}
-
-// The deeper view: the extended space where the kernel gives it, and the
-// region sizes of the resource file.
-TEST(SysfsSource, ReadsTheExtendedSpaceAndTheRegionSizes) {
-    FakeTree tree;
-    tree.add("0000:00:00.0", 4096, 'a');
-    tree.add("0001:02:03.4", 255, 'c'); // short: listed, not readable
-    tree.add("10000:e1:00.1", 256, 'b');
     writeBytes(tree.root + "/0000:00:00.0/resource",
                "0x00000000f7b00000 0x00000000f7b01fff 0x0000000000140204\n"
                "0x0000000000000000 0x0000000000000000 0x0000000000000000\n"
@@ -167,27 +124,30 @@ TEST(SysfsSource, ReadsTheExtendedSpaceAndTheRegionSizes) {
     SysfsSource source(tree.root.c_str());
     char error[SOURCE_ERROR_SIZE];
     ASSERT_TRUE(source.open(error, sizeof error)) << error;
-    const FunctionAddress express{0, 0, 0, 0}, shortOne{1, 2, 3, 4},
-        conventional{0x10000, 0xE1, 0, 1};
-    const struct {
-        FunctionAddress at;
-        size_t room, got;
-    } reads[] = {
-        {express, 4096, 4096},
-        {express, 256, 256},
-        {shortOne, 4096, 0},
-        {conventional, 4096, 256},
-    };
-    uint8_t buffer[4096];
-    for (const auto &r : reads)
-        EXPECT_EQ(source.readFunctionSpace(r.at, buffer, r.room), r.got) << int(r.at.bus);
+    std::vector<FunctionAddress> listed;
+    source.listFunctions(listed);
+    std::string seen;
+    for (const FunctionAddress &at : listed) {
+        char name[16];
+        formatFunctionAddress(at, name, sizeof name);
+        uint8_t buffer[4096] = {};
+        const bool read = source.readFunction(at, buffer);
+        const size_t got = source.readFunctionSpace(at, buffer, sizeof buffer);
+        seen += std::string(name) + "=" + (read ? char(buffer[255]) : '-') + "/" +
+                std::to_string(got) + "\n";
+    }
+    EXPECT_EQ(seen, "0000:00:00.0=h/4096\n0000:00:1f.0=g/256\n0000:81:00.0=f/256\n"
+                    "0000:81:00.1=e/256\n0001:00:00.0=d/256\n0001:02:03.4=-/0\n"
+                    "10000:00:00.0=b/256\n10000:e1:00.1=a/256\n");
+    uint8_t buffer[256];
+    EXPECT_EQ(source.readFunctionSpace({0, 0, 0, 0}, buffer, 256), 256u);
     RegionSizes sizes{};
-    ASSERT_TRUE(source.readRegionSizes(express, sizes));
+    ASSERT_TRUE(source.readRegionSizes({0, 0, 0, 0}, sizes));
     const uint64_t want[REGION_COUNT] = {0x2000, 0, 0x20, 0, 0, 0, 0x20000};
     for (int i = 0; i < REGION_COUNT; ++i)
         EXPECT_EQ(sizes.size[i], want[i]) << i;
-    EXPECT_FALSE(source.readRegionSizes(conventional, sizes)); // cut short
-    EXPECT_FALSE(source.readRegionSizes(shortOne, sizes));     // no resource file
+    EXPECT_FALSE(source.readRegionSizes({0x10000, 0xE1, 0, 1}, sizes)); // cut short
+    EXPECT_FALSE(source.readRegionSizes({1, 2, 3, 4}, sizes));          // no resource file
 }
 
 } // namespace
