@@ -94,10 +94,10 @@ TEST(DriverHalRead, SlotByteNamesDeviceAndFunction) {
     }
 }
 
-// kestrix.sys's dump table refuses the dumps of tests/data/bad-dumps with
+// kestrix.sys's dump table refuses the dumps of tests/data/dumps with
 // the causes that the application's reader gives.
 TEST(DriverDumpTable, RefusesWhatTheApplicationRefuses) {
-    for (const auto &file : std::filesystem::directory_iterator(TEST_DATA_DIR "/bad-dumps")) {
+    for (const auto &file : std::filesystem::directory_iterator(TEST_DATA_DIR "/dumps")) {
         const std::string path = file.path().string();
         DumpSource application(path.c_str());
         char expected[SOURCE_ERROR_SIZE] = "";
