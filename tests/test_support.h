@@ -1,18 +1,19 @@
 // Helpers shared by the unit tests: temporary files and a scripted source.
 #pragma once
 
-#include "access/config_source.h"
+#include "access/dump_source.h"
 #include "header/config_header.h"
 
-#include <array>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -46,20 +47,38 @@ template <typename F> std::string capture(F write) {
     return out;
 }
 
-// The name database of the worked example: thirteen lines, one of each case.
-inline const char EXAMPLE_DATABASE[] = "; sample database\n"
-                                       "V 1A2B Example Logic\n"
-                                       "D 0100 Sample Bridge\n"
-                                       "O 1A2B Example Logic\n"
-                                       "S 0001 Bridge Board\n"
-                                       "R 02 Stepping B\n"
-                                       "D 0200 Sample Controller\n"
-                                       "O 3C4D Demo Boards\n"
-                                       "S 0005 Demo Boards\n"
-                                       "V 5E6F Placeholder Systems\n"
-                                       "D 0010 Test Adapter\n"
-                                       "V 7D7D Absent Vendor\n"
-                                       "D 0010 Never Considered\n";
+// The rows of a table of cases in tests/data: one case a line, its fields
+// split at '|'; lines that start with '#' are comments.
+inline std::vector<std::vector<std::string>> readCases(const std::string &path) {
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream lines(readBytes(path));
+    for (std::string line; std::getline(lines, line);) {
+        if (line.empty() || line[0] == '#')
+            continue;
+        rows.emplace_back();
+        std::istringstream fields(line);
+        for (std::string field; std::getline(fields, field, '|');)
+            rows.back().push_back(field);
+    }
+    return rows;
+}
+
+// text with the escapes \n \r \t \0 \\ and \xHH turned into their bytes.
+inline std::string unescape(const std::string &text) {
+    static const std::string escapes = "nrt0\\", bytes("\n\r\t\0\\", 5);
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' || i + 1 == text.size()) {
+            out += text[i];
+        } else if (text[++i] == 'x') {
+            out += char(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            out += bytes.at(escapes.find(text[i]));
+        }
+    }
+    return out;
+}
 
 // A header with the given identifiers; everything else zero.
 inline ConfigHeader makeHeader(uint16_t vendor, uint16_t device, uint32_t classCode = 0) {
@@ -70,37 +89,27 @@ inline ConfigHeader makeHeader(uint16_t vendor, uint16_t device, uint32_t classC
     return h;
 }
 
-// The example network controller of the report tests (the function of
-// tests/data/worked-example.dump): placeholder identifiers 1234h/5678h.
+// The example network controller of the report tests, the one function of
+// tests/data/worked-example.dump: placeholder identifiers 1234h/5678h.
 inline ConfigHeader exampleHeader() {
-    ConfigHeader h{};
-    h.VendorId = 0x1234;
-    h.DeviceId = 0x5678;
-    h.Command = 0x0007;
-    h.Status = 0x0290;
-    h.RevisionId = 0x10;
-    h.BaseClass = 0x02;
-    h.CacheLineSize = 0x08;
-    h.LatencyTimer = 0x40;
-    h.Bar[0] = 0xFEBF0000;
-    h.Bar[1] = 0x0000E001;
-    h.SubsystemVendorId = 0x1234;
-    h.SubsystemId = 0x0001;
-    h.CapabilitiesPtr = 0xDC;
-    h.InterruptLine = 0x0B;
-    h.InterruptPin = 0x01;
-    h.MinGnt = 0x02;
-    h.MaxLat = 0x04;
-    const uint8_t capability[] = {0x01, 0x00, 0x02, 0x06};
-    std::memcpy(h.bytes() + 0xDC, capability, 4);
-    return h;
+    static const ConfigHeader example = [] {
+        DumpSource dump(TEST_DATA_DIR "/worked-example.dump");
+        char error[SOURCE_ERROR_SIZE] = "";
+        ConfigHeader h{};
+        if (!dump.open(error, sizeof error) || !dump.read(0, makeSlot(9, 0), h.bytes())) {
+            std::fprintf(stderr, "no example function: %s\n", error);
+            std::abort();
+        }
+        return h;
+    }();
+    return example;
 }
 
 // A source that answers for the functions it was given and counts reads.
 class FakeSource : public ConfigSource {
   public:
     void add(unsigned bus, unsigned slot, const ConfigHeader &h) { functions[{bus, slot}] = h; }
-    bool open(char *, size_t) override { return opens++, true; }
+    bool open(char *, size_t) override { return true; }
     bool read(uint8_t bus, uint8_t slot, uint8_t *buffer) override {
         ++reads;
         lastBus = bus;
@@ -114,7 +123,7 @@ class FakeSource : public ConfigSource {
     void close() override { ++closes; }
 
     std::map<std::pair<unsigned, unsigned>, ConfigHeader> functions;
-    int opens = 0, reads = 0, closes = 0;
+    int reads = 0, closes = 0;
     unsigned lastBus = 0, lastSlot = 0;
     bool failing = false;
 };

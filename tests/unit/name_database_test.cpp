@@ -87,104 +87,74 @@ std::string loadBoth(const std::vector<Ids> &ids, const std::string &text) {
     return out + "\n";
 }
 
-const Ids DEV = {0x1A2B, 0x0100, 0x3C4D, 0x0005, 0x02};
 // The worked example's functions, one with no ids, and one a branch leaves.
 const std::vector<Ids> EXAMPLE = {{0x1A2B, 0x0100, 0x1A2B, 0x0001, 0x02},
                                   {0x1A2B, 0x0200, 0x3C4D, 0x0005, 0x01},
                                   {0x5E6F, 0x0010, 0x0000, 0x0000, 0x00},
                                   {0x0000, 0x0000, 0x0000, 0x0000, 0x00},
                                   {0x1A2B, 0x0100, 0x0000, 0x0000, 0x00}};
-const std::string DATABASE = testing_support::EXAMPLE_DATABASE;
+const std::vector<Ids> DEV = {{0x1A2B, 0x0100, 0x3C4D, 0x0005, 0x02}};
 const std::string V = "V\t1A2B\tVendor\n", D = "D\t0100\tDevice\n";
 
-struct NamingCase {
-    const char *what;
-    std::vector<Ids> functions;
-    std::string database;
-};
+// "VVVV DDDD SSVV SSSS RR, ..." or EXAMPLE, as tests/data/name-cases.txt
+// gives the functions.
+std::vector<Ids> functionsOf(const std::string &text) {
+    std::vector<Ids> ids;
+    for (size_t at = 0; text != "EXAMPLE" && at < text.size(); at += 24) {
+        unsigned v[NAME_KINDS];
+        sscanf(text.c_str() + at, "%x %x %x %x %x", &v[0], &v[1], &v[2], &v[3], &v[4]);
+        ids.push_back(
+            {uint16_t(v[0]), uint16_t(v[1]), uint16_t(v[2]), uint16_t(v[3]), uint16_t(v[4])});
+    }
+    return text == "EXAMPLE" ? EXAMPLE : ids;
+}
 
-const NamingCase CASES[] = {
-    {"the worked example", EXAMPLE, DATABASE},
-    {"the worked example with CR LF", EXAMPLE, withCrLf(DATABASE)},
-    {"no functions", {}, DATABASE},
-    {"one line names every matching function", {DEV, DEV, {0x1A2B, 0x0200}}, V + D},
-    {"lower-case tag is a comment", {DEV}, "v 1A2B Vendor\n"},
-    {"lower-case number", {DEV}, "V 1a2b Vendor\n"},
-    {"no separator after the tag", {DEV}, "V1A2B Vendor\n"},
-    {"leading zeros", {DEV}, "V 00001A2B Vendor\n"},
-    {"numbers above FFFF name nothing", {DEV}, "V 11A2B Wrong\nV 2A2B Wrong\n"},
-    {"nine digits wrap", {DEV}, "V 100001A2B Vendor\n"},
-    {"trailing characters in the token", {DEV}, "V 1A2B-01 Name\n"},
-    {"blanks at the end stay", {DEV}, "V 1A2B  Vendor  \n"},
-    {"tag, number and blank only", {DEV}, "V 1A2B \n"},
-    {"token runs to the line end", {DEV}, "V 1A2B\n"},
-    {"token runs to the file end", {DEV}, "V 1A2B"},
-    {"a tag alone at the end names id 0", {{}}, "V 1A2B A\nV"},
-    {"a missing number reads the name as one", {DEV}, "V Vendor\n"},
-    {"a NUL ends the name", {DEV}, std::string("V 1A2B Na\0me\n", 13)},
-    {"a NUL before the tag makes a comment", {DEV}, std::string("\0V 1A2B X\n", 10)},
-    {"the later line wins", {DEV}, "V 1A2B First\nV 1A2B Second\n"},
-    {"a vendor that names nothing closes its block", EXAMPLE,
-     "V 7777 Other\nD 0100 No\nO 1A2B No\nV 1A2B Yes\nD 0100 Device\n"},
-    {"O, R, S right after V are skipped", {DEV}, V + "O 3C4D Sub\nR 02 Rev\nS 0005 Sub\n"},
-    {"S after an R that named, with its O",
-     {DEV},
-     V + D + "O 3C4D Boards\nR 02 Rev B\nS 0005 Board\n"},
-    {"S after an R that named nothing", {DEV}, V + D + "O 3C4D Boards\nR 03 Rev C\nS 0005 Board\n"},
-    {"S after an R that names another function's revision",
-     {DEV, {0x1A2B, 0x0200, 0x3C4D, 0x0005, 0x03}},
-     V + D + "O 3C4D Boards\nR 03 Rev C\nS 0005 Board\n"},
-    {"S after an R with no O before", {DEV}, V + D + "R 02 Rev B\nS 0005 Board\n"},
-    {"S after an O that named nothing", {DEV}, V + D + "O 9999 Nobody\nS 0005 Board\n"},
-    {"O closes an S branch after it named nothing",
-     {DEV},
-     V + D + "O 3C4D Boards\nO 9999 None\nS 0005 Board\n"},
-    {"at depth 4 everything is considered", {DEV}, V + D + "O 3C4D B\nS 0005 Board\nR 02 Rev\n"},
-    {"revision above FF names nothing", {DEV}, V + D + "R 102 Rev\n"},
-    {"sub vendor equal to subsystem empties the subsystem",
-     {DEV},
-     V + D + "O 3C4D Same\nS 0005 Same\n"},
-    {"device equal to sub vendor empties the sub vendor",
-     {DEV},
-     V + "D 0100 Same\nO 3C4D Same\nS 0005 Board\n"},
-    {"all three equal", {DEV}, V + "D 0100 Same\nO 3C4D Same\nS 0005 Same\n"},
-    {"vendor equal to sub vendor changes nothing", {DEV}, V + D + "O 3C4D Vendor\n"},
-    {"100 characters keep 79", {DEV}, "V 1A2B " + std::string(100, 'n') + "\n"},
-    {"a line of 255 characters, its LF included", {DEV}, "V 1A2B " + std::string(247, 'n') + "\n"},
-    {"a last line of 255 characters", {DEV}, "V 1A2B " + std::string(248, 'n')},
-    {"a line of 300 characters is two lines",
-     {DEV},
-     "V 1A2B " + std::string(248, 'x') + "V 1A2B Tail" + std::string(34, ' ') + "\n"},
-    {"the cut part starts with its own tag",
-     {DEV},
-     "V 1A2B " + std::string(248, 'x') + "comment V 1A2B Tail\n"},
-    {"a line of 256 characters", EXAMPLE, "V 1A2B " + std::string(248, 'n') + "\nV 5E6F X\n"},
-    {"a last line of 256 characters", EXAMPLE, "V 5E6F X\nV 1A2B " + std::string(249, 'n')},
-    {"a line of 1024 characters", {DEV}, V + ";" + std::string(1023, 'x') + "\n" + D},
-    {"a line of 1025 characters stops the load",
-     {DEV},
-     V + ";" + std::string(1024, 'x') + "\n" + D},
-    {"an endless last line", {DEV}, V + D + std::string(5000, 'x')},
-    {"a 1Ah ends the text", {DEV}, "V 1A2B First\n\x1aV 1A2B Second\n"},
-    {"every CR goes, wherever it stands", {DEV}, "V 1A2B Ve\rnd\r\r\n"},
-    {"a CR at the end of the file", {DEV}, "V 1A2B First\r"},
-    {"a vendor line at offset 64", EXAMPLE, padTo(64) + "V 1A2B At64\nD 0100 Device\n"},
-    {"a vendor line at offset 63", EXAMPLE, padTo(63) + "V 1A2B At63\nD 0100 Device\n"},
-    {"a CR LF across offset 64", EXAMPLE, padTo(63, "V 1A2B Vendor\n") + "\r\nV 5E6F X\r\n"},
-    {"a vendor line at offset 4096", EXAMPLE, padTo(4096, "V 1A2B Before\n") + "V 5E6F At4096\n"},
-    {"a device line at offset 4096", EXAMPLE, padTo(4096, "V 1A2B Vendor\n") + "D 0100 At4096\n"},
-    {"a line of 256 characters amid others", EXAMPLE,
-     padTo(1000, "V 1A2B Vendor\n") + "D 0100 " + std::string(248, 'd') + "\n"},
-    {"a line of 255 characters across 4 KB", EXAMPLE,
-     padTo(4000, "V 1A2B Vendor\n") + "D 0100 " + std::string(247, 'd') + "\n"},
-    {"a line of 256 characters across 4 KB", EXAMPLE,
-     padTo(4000, "V 1A2B Vendor\n") + "D 0100 " + std::string(248, 'd') + "\n"},
-    {"a 1Ah after 4 KB", EXAMPLE, padTo(5000, "V 1A2B Vendor\n") + "\x1a" + "D 0100 Cut\n"},
-};
-
+// The cases of tests/data/name-cases.txt, then those whose text is made here:
+// long lines, and lines where the block reader steps by 64 bytes and 4 KB.
 TEST(NameDatabase, NamesOfEveryCaseAsGoldenText) {
+    const std::string example = testing_support::readBytes(TEST_DATA_DIR "/worked-example.names");
+    const struct {
+        const char *what;
+        std::vector<Ids> functions;
+        std::string database;
+    } cases[] = {
+        {"the worked example", EXAMPLE, example},
+        {"the worked example with CR LF", EXAMPLE, withCrLf(example)},
+        {"no functions", {}, example},
+        {"100 characters keep 79", DEV, "V 1A2B " + std::string(100, 'n') + "\n"},
+        {"a line of 255 characters, its LF included", DEV,
+         "V 1A2B " + std::string(247, 'n') + "\n"},
+        {"a last line of 255 characters", DEV, "V 1A2B " + std::string(248, 'n')},
+        {"a line of 300 characters is two lines", DEV,
+         "V 1A2B " + std::string(248, 'x') + "V 1A2B Tail" + std::string(34, ' ') + "\n"},
+        {"the cut part starts with its own tag", DEV,
+         "V 1A2B " + std::string(248, 'x') + "comment V 1A2B Tail\n"},
+        {"a line of 256 characters", EXAMPLE, "V 1A2B " + std::string(248, 'n') + "\nV 5E6F X\n"},
+        {"a last line of 256 characters", EXAMPLE, "V 5E6F X\nV 1A2B " + std::string(249, 'n')},
+        {"a line of 1024 characters", DEV, V + ";" + std::string(1023, 'x') + "\n" + D},
+        {"a line of 1025 characters stops the load", DEV,
+         V + ";" + std::string(1024, 'x') + "\n" + D},
+        {"an endless last line", DEV, V + D + std::string(5000, 'x')},
+        {"a vendor line at offset 64", EXAMPLE, padTo(64) + "V 1A2B At64\nD 0100 Device\n"},
+        {"a vendor line at offset 63", EXAMPLE, padTo(63) + "V 1A2B At63\nD 0100 Device\n"},
+        {"a CR LF across offset 64", EXAMPLE, padTo(63, "V 1A2B Vendor\n") + "\r\nV 5E6F X\r\n"},
+        {"a vendor line at offset 4096", EXAMPLE,
+         padTo(4096, "V 1A2B Before\n") + "V 5E6F At4096\n"},
+        {"a device line at offset 4096", EXAMPLE,
+         padTo(4096, "V 1A2B Vendor\n") + "D 0100 At4096\n"},
+        {"a line of 256 characters amid others", EXAMPLE,
+         padTo(1000, "V 1A2B Vendor\n") + "D 0100 " + std::string(248, 'd') + "\n"},
+        {"a line of 255 characters across 4 KB", EXAMPLE,
+         padTo(4000, "V 1A2B Vendor\n") + "D 0100 " + std::string(247, 'd') + "\n"},
+        {"a line of 256 characters across 4 KB", EXAMPLE,
+         padTo(4000, "V 1A2B Vendor\n") + "D 0100 " + std::string(248, 'd') + "\n"},
+        {"a 1Ah after 4 KB", EXAMPLE, padTo(5000, "V 1A2B Vendor\n") + "\x1a" + "D 0100 Cut\n"},
+    };
     std::string text;
-    for (const NamingCase &c : CASES)
+    for (const auto &row : testing_support::readCases(TEST_DATA_DIR "/name-cases.txt"))
+        text += "== " + row[0] + "\n" +
+                loadBoth(functionsOf(row[1]), testing_support::unescape(row[2]));
+    for (const auto &c : cases)
         text += std::string("== ") + c.what + "\n" + loadBoth(c.functions, c.database);
     testing_support::expectGolden("name-database.txt", text);
 }
