@@ -56,9 +56,10 @@ inline std::vector<std::vector<std::string>> readCases(const std::string &path) 
         if (line.empty() || line[0] == '#')
             continue;
         rows.emplace_back();
-        std::istringstream fields(line);
-        for (std::string field; std::getline(fields, field, '|');)
-            rows.back().push_back(field);
+        for (size_t start = 0, end = 0; end != std::string::npos; start = end + 1) {
+            end = line.find('|', start);
+            rows.back().push_back(line.substr(start, end - start));
+        }
     }
     return rows;
 }

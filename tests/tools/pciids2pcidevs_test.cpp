@@ -19,55 +19,6 @@ namespace fs = std::filesystem;
 using testing_support::readBytes;
 using testing_support::writeBytes;
 
-const char GOOD[] = "# comment\n1111  Alpha\n\t0001  One\n\t\t1111 0002  Card\n";
-
-// A run in a fresh folder that holds in.ids (when input is not null) and
-// victim.txt, after the shell commands of setup; the tool's own command line
-// comes after those of prefix.
-struct RunCase {
-    const char *name;
-    std::string input;
-    const char *setup, *args;
-    const char *prefix = "";
-};
-
-std::string garbage() {
-    std::string text = "1111  Alpha\n";
-    for (int i = 0; i < 50; ++i)
-        text += "\x01\x02garbage\n";
-    return text;
-}
-
-const RunCase CASES[] = {
-    {"no arguments", "", ":", ""},
-    {"one path", GOOD, ":", "in.ids"},
-    {"three paths", GOOD, ":", "in.ids out.txt more"},
-    {"an unknown option", GOOD, ":", "--fast in.ids out.txt"},
-    {"help", "", ":", "--help"},
-    {"no input", "", "rm in.ids", "in.ids out.txt"},
-    {"the input is a folder", "", ":", ". out.txt"},
-    {"no vendors", "# only\n# comments\n", ":", "in.ids out.txt"},
-    {"an empty input", "", ":", "in.ids out.txt"},
-    {"a good input", GOOD, ":", "in.ids out.txt"},
-    {"an output replaced", GOOD, "echo old contents, longer than the new ones >out.txt",
-     "in.ids out.txt"},
-    {"standard input to standard output", GOOD, ":", "- - <in.ids"},
-    {"bad lines are skipped with file and line",
-     "1111  Alpha\n\t0001  One\nzzzz  Bad\n\t0002  Under Bad\n2222  Beta\n", ":", "in.ids out.txt"},
-    {"the warnings shown on garbage are limited", garbage(), ":", "in.ids out.txt"},
-    {"--strict fails on a skipped line", "1111  Alpha\n\t\t1111 0001  Card\n", ":",
-     "--strict in.ids out.txt"},
-    {"the output folder is missing", GOOD, ":", "in.ids nowhere/out.txt"},
-    {"the output is a link", GOOD, "ln -s victim.txt out.txt", "in.ids out.txt"},
-    {"the output is a pipe", GOOD, "mkfifo out.txt", "in.ids out.txt"},
-    {"the output is a folder", GOOD, "mkdir out.txt", "in.ids out.txt"},
-    {"links planted at the old temporary names", GOOD,
-     "ln -s victim.txt out.txt.tmp && ln -s victim.txt .pcidevs-XXXXXX", "in.ids out.txt"},
-    {"the write fails part way (files of one block at most)", GOOD,
-     "for i in $(seq 1000 1200); do echo \"$i  Vendor\" >>in.ids; done", "in.ids out.txt",
-     "trap '' XFSZ; ulimit -f 1;"},
-};
-
 // As `ls -AF` shows the folder (the run's own stdout.txt and stderr.txt left
 // out) on one line, then out.txt.
 std::string folder(const std::string &dir) {
@@ -87,22 +38,23 @@ std::string folder(const std::string &dir) {
     return out + "\nout.txt:\n" + (names.count("out.txt") ? readBytes(dir + "/out.txt") : "");
 }
 
-// Each run with its exit status, standard output and error, and the folder it
-// leaves; CRs shown as \r.
+// Each run of tests/data/pciids2pcidevs-cases.txt in a fresh folder that holds
+// in.ids and victim.txt, with its exit status, standard output and error, and
+// the folder it leaves; CRs shown as \r.
 TEST(Pciids2pcidevs, RunsAsGoldenText) {
     std::string transcript;
-    for (const RunCase &c : CASES) {
+    for (const auto &c : testing_support::readCases(TEST_DATA_DIR "/pciids2pcidevs-cases.txt")) {
+        const std::string &name = c[0], &setup = c[2], &args = c[3], &prefix = c[4];
         char pattern[] = "/tmp/pciids2pcidevs-test-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         const std::string dir = pattern;
-        writeBytes(dir + "/in.ids", c.input);
+        writeBytes(dir + "/in.ids", testing_support::unescape(c[1]));
         writeBytes(dir + "/victim.txt", "victim");
-        ASSERT_EQ(std::system(("cd '" + dir + "' && " + c.setup).c_str()), 0) << c.setup;
-        const std::string stdinFile = strchr(c.args, '<') ? "" : " </dev/null";
-        const int status =
-            std::system(("cd '" + dir + "' && " + c.prefix + " '" PCIIDS2PCIDEVS "' " + c.args +
-                         stdinFile + " >stdout.txt 2>stderr.txt")
-                            .c_str());
+        ASSERT_EQ(std::system(("cd '" + dir + "' && " + setup).c_str()), 0) << setup;
+        const std::string stdinFile = args.find('<') != std::string::npos ? "" : " </dev/null";
+        const int status = std::system(("cd '" + dir + "' && " + prefix + " '" PCIIDS2PCIDEVS "' " +
+                                        args + stdinFile + " >stdout.txt 2>stderr.txt")
+                                           .c_str());
         std::string err = readBytes(dir + "/stderr.txt");
         if (err.find(".pcidevs-") != std::string::npos) // a name of mkstemp's
             err.replace(err.find(".pcidevs-") + 9, 6, "XXXXXX");
@@ -110,10 +62,10 @@ TEST(Pciids2pcidevs, RunsAsGoldenText) {
         // written through.
         struct stat mode;
         if (lstat((dir + "/out.txt").c_str(), &mode) == 0 && S_ISREG(mode.st_mode)) {
-            EXPECT_EQ(mode.st_mode & 0777, 0644u) << c.name;
+            EXPECT_EQ(mode.st_mode & 0777, 0644u) << name;
         }
-        EXPECT_EQ(readBytes(dir + "/victim.txt"), "victim") << c.name;
-        transcript += std::string("== ") + c.name + ": pciids2pcidevs " + c.args + "\nexit " +
+        EXPECT_EQ(readBytes(dir + "/victim.txt"), "victim") << name;
+        transcript += "== " + name + ": pciids2pcidevs " + args + "\nexit " +
                       std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) + "\nstdout:\n" +
                       readBytes(dir + "/stdout.txt") + "stderr:\n" + err + folder(dir);
         fs::remove_all(dir);
