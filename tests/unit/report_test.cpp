@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -81,43 +82,22 @@ TEST_F(Functions, OneDeviceOrAllAndTheUnreadableLeftOut) {
     }
 }
 
-// The rules of each field, for headers that differ from the worked example.
+// The rules of each field, for the headers of tests/data/report-field-cases.txt.
 TEST(ReportBlock, FieldRulesAsGoldenText) {
-    const struct {
-        const char *what;
-        void (*change)(ConfigHeader &);
-        uint8_t slot;
-    } cases[] = {
-        {"zero timers, interrupt pin and capabilities",
-         [](ConfigHeader &h) {
-             h.CacheLineSize = h.LatencyTimer = h.InterruptPin = h.MaxLat = h.MinGnt = 0;
-             h.CapabilitiesPtr = 0;
-         },
-         makeSlot(9, 0)},
-        {"multifunction header on function 0", [](ConfigHeader &h) { h.HeaderType = 0x80; },
-         makeSlot(9, 0)},
-        {"function 1 of a device", [](ConfigHeader &) {}, makeSlot(9, 1)},
-        {"every kind of base address register, raw ROM and CIS",
-         [](ConfigHeader &h) {
-             const uint32_t bars[6] = {0xFEBF0004, 0, 0x000C000A, 0x6, 0xE00D, 0xFFFFFFFE};
-             std::copy(bars, bars + 6, h.Bar);
-             h.ExpansionRom = 0xC0000001;
-             h.CisPointer = 0x00000403;
-         },
-         makeSlot(9, 0)},
-        {"largest timers, pin E",
-         [](ConfigHeader &h) { h.CacheLineSize = h.MaxLat = 0xFF, h.InterruptPin = 5; },
-         makeSlot(9, 0)},
-        {"a pin with no letter", [](ConfigHeader &h) { h.InterruptPin = 0xC0; }, makeSlot(9, 0)},
-        {"every command and status bit", [](ConfigHeader &h) { h.Command = h.Status = 0xFFFF; },
-         makeSlot(9, 0)},
-    };
     std::string text;
-    for (const auto &c : cases) {
+    for (const auto &c : testing_support::readCases(TEST_DATA_DIR "/report-field-cases.txt")) {
         ConfigHeader h = exampleHeader();
-        c.change(h);
-        text += std::string("== ") + c.what + "\n" +
-                capture([&](FILE *f) { writeFunctionBlock(f, recordFor(0, c.slot, h), h); });
+        std::istringstream changes(c[2]);
+        for (std::string change; std::getline(changes, change, ';');) {
+            std::istringstream bytes(change);
+            unsigned offset, byte;
+            char colon;
+            for (bytes >> std::hex >> offset >> colon; bytes >> byte; ++offset)
+                h.bytes()[offset] = uint8_t(byte);
+        }
+        const uint8_t slot = makeSlot(unsigned(std::stoul(c[1], nullptr, 16)), c[1][2] - '0');
+        text += "== " + c[0] + "\n" +
+                capture([&](FILE *f) { writeFunctionBlock(f, recordFor(0, slot, h), h); });
     }
     testing_support::expectGolden("report-field-rules.report", text);
 }
