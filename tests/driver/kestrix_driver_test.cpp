@@ -30,21 +30,16 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <vector>
 
 namespace {
 
 constexpr char DEVICE_PATH[] = "\\\\.\\KESTRIX";
 constexpr DWORD CONFIG_BYTES = 256;
-constexpr int MAX_EXPECTED = 512;
 
-struct Expected {
-    uint8_t bus;
-    uint8_t slot;
-    uint8_t bytes[CONFIG_BYTES];
-};
-
-Expected expected[MAX_EXPECTED];
-int expectedCount = 0;
+// The functions the driver must serve: their bytes by bus << 8 | slot byte.
+std::map<unsigned, std::vector<uint8_t>> expected;
 int checks = 0;
 int failures = 0;
 
@@ -91,29 +86,24 @@ Reply readConfig(HANDLE device, uint32_t bus, uint32_t slot, uint8_t *out) {
     return {ok != FALSE, ok ? 0 : GetLastError(), returned};
 }
 
-const Expected *findExpected(unsigned bus, unsigned slot) {
-    for (int i = 0; i < expectedCount; ++i)
-        if (expected[i].bus == bus && expected[i].slot == slot)
-            return &expected[i];
-    return nullptr;
-}
-
 // The read at bus/slot answers the listed function's bytes, or, where none is
 // listed, that no function is there.
 bool answersRight(HANDLE device, unsigned bus, unsigned slot, Reply &r) {
     uint8_t out[CONFIG_BYTES];
     memset(out, 0xA5, sizeof out);
     r = readConfig(device, bus, slot, out);
-    const Expected *e = findExpected(bus, slot);
-    if (e == nullptr)
+    const auto e = expected.find(bus << 8 | slot);
+    if (e == expected.end())
         return !r.ok && r.error == ERROR_DEV_NOT_EXIST;
-    return r.ok && r.returned == CONFIG_BYTES && memcmp(out, e->bytes, CONFIG_BYTES) == 0;
+    return r.ok && r.returned == CONFIG_BYTES && memcmp(out, e->second.data(), CONFIG_BYTES) == 0;
 }
 
-// The function single reads use: the first listed one, else 00:00.0.
-const Expected PROBE_NONE = {};
-const Expected &probe() {
-    return expectedCount > 0 ? expected[0] : PROBE_NONE;
+// The function single reads use: the first listed one, else 00:00.0, absent.
+unsigned probeBus() {
+    return expected.empty() ? 0 : expected.begin()->first >> 8;
+}
+unsigned probeSlot() {
+    return expected.empty() ? 0 : expected.begin()->first & 0xFF;
 }
 
 bool loadExpected(const char *listPath) {
@@ -128,15 +118,13 @@ bool loadExpected(const char *listPath) {
         line[strcspn(line, "\r\n")] = '\0';
         unsigned bus = 0, device = 0, function = 0;
         int used = 0;
-        ok = expectedCount < MAX_EXPECTED &&
-             sscanf(line, "%2x:%2x.%1u %n", &bus, &device, &function, &used) == 3 && used == 8 &&
-             device < 32 && function < 8;
-        // A bad line ends the run: what it leaves in expected[0] is not used.
-        Expected &e = expected[ok ? expectedCount++ : 0];
-        e.bus = uint8_t(bus);
-        e.slot = uint8_t(device | function << 5);
-        FILE *bytes = ok ? fopen(line + 8, "rb") : nullptr;
-        ok = bytes != nullptr && fread(e.bytes, 1, CONFIG_BYTES, bytes) == CONFIG_BYTES;
+        FILE *bytes = sscanf(line, "%2x:%2x.%1u %n", &bus, &device, &function, &used) == 3 &&
+                              used == 8 && device < 32 && function < 8
+                          ? fopen(line + 8, "rb")
+                          : nullptr;
+        std::vector<uint8_t> &e = expected[bus << 8 | device | function << 5];
+        e.resize(CONFIG_BYTES);
+        ok = bytes != nullptr && fread(e.data(), 1, CONFIG_BYTES, bytes) == CONFIG_BYTES;
         if (bytes != nullptr)
             fclose(bytes);
         if (!ok)
@@ -152,8 +140,8 @@ void checkScan(HANDLE device) {
     bool buses[256] = {};
     for (int b = 0; b < 16; ++b)
         buses[b] = true;
-    for (int i = 0; i < expectedCount; ++i)
-        buses[expected[i].bus] = true;
+    for (const auto &e : expected)
+        buses[e.first >> 8] = true;
     int wrong = 0;
     for (unsigned bus = 0; bus < 256; ++bus) {
         for (unsigned slot = 0; buses[bus] && slot < 256; ++slot) {
@@ -165,7 +153,7 @@ void checkScan(HANDLE device) {
                        slot >> 5, r.ok, r.error, r.returned);
         }
     }
-    printf("scan: %d functions expected, %d pairs answered wrongly\n", expectedCount, wrong);
+    printf("scan: %zu functions expected, %d pairs answered wrongly\n", expected.size(), wrong);
 }
 
 // Malformed requests and the status each one must end with, seen at the NT
@@ -196,13 +184,13 @@ void checkShapes(HANDLE device) {
     };
     for (const auto &c : cases) {
         uint8_t in[16] = {}, out[512];
-        buildRequest(uint32_t(probe().bus + c.busDelta), uint32_t(probe().slot + c.slotDelta), in);
+        buildRequest(uint32_t(probeBus() + c.busDelta), uint32_t(probeSlot() + c.slotDelta), in);
         memset(out, 0xA5, sizeof out);
         IO_STATUS_BLOCK io;
         io.Information = 0xDEAD;
         const NTSTATUS status = NtDeviceIoControlFile(device, nullptr, nullptr, nullptr, &io,
                                                       c.code, in, c.inSize, out, c.outSize);
-        const bool read = c.status == STATUS_SUCCESS && expectedCount > 0;
+        const bool read = c.status == STATUS_SUCCESS && !expected.empty();
         const NTSTATUS want =
             c.status == STATUS_SUCCESS && !read ? STATUS_DEVICE_DOES_NOT_EXIST : c.status;
         check(status == want, "shape: %s: status %08lx, expected %08lx", c.name,
@@ -212,7 +200,7 @@ void checkShapes(HANDLE device) {
         // A synchronous handle: io holds the byte count the driver completed.
         check(io.Information == CONFIG_BYTES, "shape: %s: %lu bytes returned", c.name,
               (unsigned long)io.Information);
-        check(memcmp(out, probe().bytes, CONFIG_BYTES) == 0,
+        check(memcmp(out, expected.begin()->second.data(), CONFIG_BYTES) == 0,
               "shape: %s: bytes differ from the expected function", c.name);
         check(
             std::all_of(out + CONFIG_BYTES, out + sizeof out, [](uint8_t b) { return b == 0xA5; }),
@@ -227,7 +215,7 @@ bool refused(HANDLE h, DWORD openError) {
     if (h == INVALID_HANDLE_VALUE)
         return openError == ERROR_SHARING_VIOLATION;
     uint8_t out[CONFIG_BYTES];
-    const Reply r = readConfig(h, probe().bus, probe().slot, out);
+    const Reply r = readConfig(h, probeBus(), probeSlot(), out);
     return !r.ok && r.error == ERROR_SHARING_VIOLATION;
 }
 
@@ -246,7 +234,7 @@ void checkExclusiveOpen() {
         check(refused(others[i], GetLastError()), "exclusive: open %d worked while held", i + 2);
     }
     Reply r;
-    check(answersRight(first, probe().bus, probe().slot, r),
+    check(answersRight(first, probeBus(), probeSlot(), r),
           "exclusive: the holder cannot read after refused opens");
     CloseHandle(first);
     for (HANDLE h : others)
@@ -254,7 +242,7 @@ void checkExclusiveOpen() {
               "exclusive: a refused handle works after the holder closed");
     for (int round = 1; round <= 2; ++round) {
         HANDLE again = openDevice();
-        check(again != INVALID_HANDLE_VALUE && answersRight(again, probe().bus, probe().slot, r),
+        check(again != INVALID_HANDLE_VALUE && answersRight(again, probeBus(), probeSlot(), r),
               "exclusive: open and read %d after close failed", round);
         if (again != INVALID_HANDLE_VALUE)
             CloseHandle(again);
