@@ -15,23 +15,31 @@ using testing_support::readBytes;
 using testing_support::tempPath;
 using testing_support::writeBytes;
 
+// Each newline written becomes CR LF, in a file and on standard output; to a
+// terminal, control bytes, which it would act on, become '?'.
 TEST(TextFile, WritingTurnsEachNewlineIntoCrLf) {
+    enum How { FILE_, OUTPUT, TERMINAL };
     const struct {
-        std::string text, onDisk;
+        How how;
+        std::string text, written;
     } cases[] = {
-        {"a\n", "a\r\n"},
-        {"\n\n", "\r\n\r\n"},
-        {"no newline", "no newline"},
-        {"x\ny\n\nz", "x\r\ny\r\n\r\nz"},
-        {std::string(10000, 'q') + "\n", std::string(10000, 'q') + "\r\n"},
+        {FILE_, "x\ny\n\nz", "x\r\ny\r\n\r\nz"},
+        {FILE_, std::string(10000, 'q') + "\n", std::string(10000, 'q') + "\r\n"},
+#ifndef _WIN32
+        {OUTPUT, "a\x1b[31mb\x07\n\n", "a\x1b[31mb\x07\r\n\r\n"},
+        {TERMINAL, "a\x1b[31mb\x07\tc\n", "a?[31mb?\tc\r\n"},
+        {TERMINAL, "\x7f\x80\x9b\xa0\xe9\n", "???\xa0\xe9\r\n"},
+#endif
     };
     for (const auto &c : cases) {
         const std::string path = tempPath("w.txt");
-        FILE *f = openTextFile(path.c_str(), "wt");
-        ASSERT_NE(f, nullptr);
-        fputs(c.text.c_str(), f);
-        EXPECT_EQ(fclose(f), 0);
-        EXPECT_EQ(readBytes(path), c.onDisk);
+        FILE *file = c.how == FILE_ ? openTextFile(path.c_str(), "wt") : fopen(path.c_str(), "wb");
+        FILE *out = c.how == FILE_ ? file : wrapTextOutput(file, c.how == TERMINAL);
+        fwrite(c.text.data(), 1, c.text.size(), out);
+        EXPECT_EQ(fclose(out), 0);
+        if (out != file)
+            fclose(file);
+        EXPECT_EQ(readBytes(path), c.written) << c.text;
         std::remove(path.c_str());
     }
 }
@@ -114,27 +122,6 @@ TEST(TextFile, InputsThatAreNoFileAreRefusedWithTheCause) {
 }
 
 #ifndef _WIN32
-// Standard output to a terminal: control bytes, which a terminal would act
-// on, become '?'; line ends stay CR LF.
-TEST(TextFile, ATerminalGetsControlBytesMasked) {
-    const struct {
-        bool mask;
-        std::string text, written;
-    } cases[] = {
-        {true, "a\x1b[31mb\x07\tc\n", "a?[31mb?\tc\r\n"},
-        {true, "\x7f\x80\x9b\xa0\xe9\n", "???\xa0\xe9\r\n"},
-        {false, "a\x1b[31mb\x07\n", "a\x1b[31mb\x07\r\n"},
-    };
-    for (const auto &c : cases) {
-        const std::string written = testing_support::capture([&](FILE *f) {
-            FILE *out = wrapTextOutput(f, c.mask);
-            fwrite(c.text.data(), 1, c.text.size(), out);
-            fclose(out);
-        });
-        EXPECT_EQ(written, c.written) << c.text;
-    }
-}
-
 // The block starts where reading would: after what a plain stream has passed.
 // Left to the line reader: what is no file, and files that say they are
 // empty, as those of /proc do whatever they hold.
