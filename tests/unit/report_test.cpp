@@ -2,7 +2,6 @@
 #include "report/report.h"
 
 #include "golden.h"
-#include "naming/class_names.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -22,12 +21,10 @@ class CountingFailures : public ReadFailureHandler {
     std::vector<uint8_t> failed;
 };
 
+// The record of a function as the scan leaves it.
 DeviceRecord recordFor(unsigned bus, uint8_t slot, const ConfigHeader &h) {
     DeviceRecord r{};
-    r.bus = uint8_t(bus);
-    r.slot = slot;
-    snprintf(r.names[NAME_VENDOR], NAME_SIZE, "Unknown");
-    lookupClassNames(h.classCode(), &r.className, &r.subClassName, &r.progIfName);
+    fillDeviceRecord(r, bus, slot, h);
     return r;
 }
 
