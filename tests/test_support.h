@@ -64,7 +64,8 @@ inline std::vector<std::vector<std::string>> readCases(const std::string &path) 
     return rows;
 }
 
-// text with the escapes \n \r \t \0 \\ and \xHH turned into their bytes.
+// text with the escapes \n \r \t \0 \\ and \xHH turned into their bytes, and
+// \{N*C} into N times C.
 inline std::string unescape(const std::string &text) {
     static const std::string escapes = "nrt0\\", bytes("\n\r\t\0\\", 5);
     std::string out;
@@ -74,6 +75,10 @@ inline std::string unescape(const std::string &text) {
         } else if (text[++i] == 'x') {
             out += char(std::stoi(text.substr(i + 1, 2), nullptr, 16));
             i += 2;
+        } else if (text[i] == '{' && text.find('*', i) < text.find('}', i)) { // \{N*C}
+            const size_t star = text.find('*', i);
+            out.append(std::stoul(text.substr(i + 1)), text[star + 1]);
+            i = star + 2;
         } else {
             out += bytes.at(escapes.find(text[i]));
         }

@@ -26,7 +26,6 @@ std::string withCrLf(const std::string &text) {
 }
 
 // Comment lines that bring the text to `offset` bytes; the last ends in a LF.
-// They sit where the block reader steps by 64 bytes and by 4 KB.
 std::string padTo(size_t offset, const std::string &before = "") {
     std::string text = before;
     while (offset - text.size() > 80)
@@ -93,8 +92,6 @@ const std::vector<Ids> EXAMPLE = {{0x1A2B, 0x0100, 0x1A2B, 0x0001, 0x02},
                                   {0x5E6F, 0x0010, 0x0000, 0x0000, 0x00},
                                   {0x0000, 0x0000, 0x0000, 0x0000, 0x00},
                                   {0x1A2B, 0x0100, 0x0000, 0x0000, 0x00}};
-const std::vector<Ids> DEV = {{0x1A2B, 0x0100, 0x3C4D, 0x0005, 0x02}};
-const std::string V = "V\t1A2B\tVendor\n", D = "D\t0100\tDevice\n";
 
 // "VVVV DDDD SSVV SSSS RR, ..." or EXAMPLE, as tests/data/name-cases.txt
 // gives the functions.
@@ -109,53 +106,26 @@ std::vector<Ids> functionsOf(const std::string &text) {
     return text == "EXAMPLE" ? EXAMPLE : ids;
 }
 
-// The cases of tests/data/name-cases.txt, then those whose text is made here:
-// long lines, and lines where the block reader steps by 64 bytes and 4 KB.
+// A database of tests/data/name-cases.txt: its escapes, and \{pad N}.
+std::string databaseOf(const std::string &field) {
+    std::string text;
+    size_t at = 0;
+    for (size_t pad; (pad = field.find("\\{pad ", at)) != std::string::npos;) {
+        text += testing_support::unescape(field.substr(at, pad - at));
+        text = padTo(std::stoul(field.substr(pad + 6)), text);
+        at = field.find('}', pad) + 1;
+    }
+    return text + testing_support::unescape(field.substr(at));
+}
+
+// The worked example, then the cases of tests/data/name-cases.txt.
 TEST(NameDatabase, NamesOfEveryCaseAsGoldenText) {
     const std::string example = testing_support::readBytes(TEST_DATA_DIR "/worked-example.names");
-    const struct {
-        const char *what;
-        std::vector<Ids> functions;
-        std::string database;
-    } cases[] = {
-        {"the worked example", EXAMPLE, example},
-        {"the worked example with CR LF", EXAMPLE, withCrLf(example)},
-        {"no functions", {}, example},
-        {"100 characters keep 79", DEV, "V 1A2B " + std::string(100, 'n') + "\n"},
-        {"a line of 255 characters, its LF included", DEV,
-         "V 1A2B " + std::string(247, 'n') + "\n"},
-        {"a last line of 255 characters", DEV, "V 1A2B " + std::string(248, 'n')},
-        {"a line of 300 characters is two lines", DEV,
-         "V 1A2B " + std::string(248, 'x') + "V 1A2B Tail" + std::string(34, ' ') + "\n"},
-        {"the cut part starts with its own tag", DEV,
-         "V 1A2B " + std::string(248, 'x') + "comment V 1A2B Tail\n"},
-        {"a line of 256 characters", EXAMPLE, "V 1A2B " + std::string(248, 'n') + "\nV 5E6F X\n"},
-        {"a last line of 256 characters", EXAMPLE, "V 5E6F X\nV 1A2B " + std::string(249, 'n')},
-        {"a line of 1024 characters", DEV, V + ";" + std::string(1023, 'x') + "\n" + D},
-        {"a line of 1025 characters stops the load", DEV,
-         V + ";" + std::string(1024, 'x') + "\n" + D},
-        {"an endless last line", DEV, V + D + std::string(5000, 'x')},
-        {"a vendor line at offset 64", EXAMPLE, padTo(64) + "V 1A2B At64\nD 0100 Device\n"},
-        {"a vendor line at offset 63", EXAMPLE, padTo(63) + "V 1A2B At63\nD 0100 Device\n"},
-        {"a CR LF across offset 64", EXAMPLE, padTo(63, "V 1A2B Vendor\n") + "\r\nV 5E6F X\r\n"},
-        {"a vendor line at offset 4096", EXAMPLE,
-         padTo(4096, "V 1A2B Before\n") + "V 5E6F At4096\n"},
-        {"a device line at offset 4096", EXAMPLE,
-         padTo(4096, "V 1A2B Vendor\n") + "D 0100 At4096\n"},
-        {"a line of 256 characters amid others", EXAMPLE,
-         padTo(1000, "V 1A2B Vendor\n") + "D 0100 " + std::string(248, 'd') + "\n"},
-        {"a line of 255 characters across 4 KB", EXAMPLE,
-         padTo(4000, "V 1A2B Vendor\n") + "D 0100 " + std::string(247, 'd') + "\n"},
-        {"a line of 256 characters across 4 KB", EXAMPLE,
-         padTo(4000, "V 1A2B Vendor\n") + "D 0100 " + std::string(248, 'd') + "\n"},
-        {"a 1Ah after 4 KB", EXAMPLE, padTo(5000, "V 1A2B Vendor\n") + "\x1a" + "D 0100 Cut\n"},
-    };
-    std::string text;
+    std::string text = "== the worked example\n" + loadBoth(EXAMPLE, example) +
+                       "== the worked example with CR LF\n" + loadBoth(EXAMPLE, withCrLf(example)) +
+                       "== no functions\n" + loadBoth({}, example);
     for (const auto &row : testing_support::readCases(TEST_DATA_DIR "/name-cases.txt"))
-        text += "== " + row[0] + "\n" +
-                loadBoth(functionsOf(row[1]), testing_support::unescape(row[2]));
-    for (const auto &c : cases)
-        text += std::string("== ") + c.what + "\n" + loadBoth(c.functions, c.database);
+        text += "== " + row[0] + "\n" + loadBoth(functionsOf(row[1]), databaseOf(row[2]));
     testing_support::expectGolden("name-database.txt", text);
 }
 
