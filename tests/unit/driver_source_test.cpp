@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -13,11 +15,9 @@ namespace {
 class FakeTransport : public DriverTransport {
   public:
     bool toAnsi(const wchar_t *wide, char *ansi, int ansiSize) override {
-        int i = 0;
-        for (; wide[i] != 0 && i + 1 < ansiSize; ++i)
-            ansi[i] = char(wide[i]);
-        ansi[i] = '\0';
-        return wide[i] == 0;
+        const std::string text(wide, wide + wcslen(wide));
+        snprintf(ansi, size_t(ansiSize), "%s", text.c_str());
+        return int(text.size()) < ansiSize;
     }
     void *createFile(const char *p, uint32_t a, uint32_t s, uint32_t d, uint32_t attr) override {
         opened = p + (" " + std::to_string(a) + " " + std::to_string(s) + " " + std::to_string(d) +
