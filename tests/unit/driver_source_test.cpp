@@ -20,8 +20,9 @@ class FakeTransport : public DriverTransport {
         return int(text.size()) < ansiSize;
     }
     void *createFile(const char *p, uint32_t a, uint32_t s, uint32_t d, uint32_t attr) override {
-        opened = p + (" " + std::to_string(a) + " " + std::to_string(s) + " " + std::to_string(d) +
-                      " " + std::to_string(attr));
+        char text[128];
+        snprintf(text, sizeof text, "%s %u %u %u %u", p, a, s, d, attr);
+        opened = text;
         return openFails ? nullptr : &handle;
     }
     bool deviceIoControl(void *h, uint32_t code, const void *in, uint32_t inSize, void *out,

@@ -26,12 +26,12 @@ std::string withCrLf(const std::string &text) {
 }
 
 // Comment lines that bring the text to `offset` bytes; the last ends in a LF.
-std::string padTo(size_t offset, const std::string &before = "") {
-    std::string text = before;
+std::string padTo(size_t offset, std::string text) {
     while (offset - text.size() > 80)
-        text += ";" + std::string(38, '-') + "\n";
-    const size_t rest = offset - text.size();
-    return text + (rest >= 2 ? ";" + std::string(rest - 2, '.') : "") + "\n";
+        text.append(";").append(38, '-').append("\n");
+    if (offset - text.size() >= 2)
+        text.append(";").append(offset - text.size() - 1, '.');
+    return text + "\n";
 }
 
 struct Functions {
