@@ -108,29 +108,22 @@ unsigned probeSlot() {
 
 bool loadExpected(const char *listPath) {
     FILE *list = fopen(listPath, "r");
-    if (list == nullptr) {
-        printf("cannot open %s\n", listPath);
-        return false;
-    }
-    char line[1024];
-    bool ok = true;
-    while (ok && fgets(line, sizeof line, list) != nullptr) {
-        line[strcspn(line, "\r\n")] = '\0';
-        unsigned bus = 0, device = 0, function = 0;
-        int used = 0;
-        FILE *bytes = sscanf(line, "%2x:%2x.%1u %n", &bus, &device, &function, &used) == 3 &&
-                              used == 8 && device < 32 && function < 8
-                          ? fopen(line + 8, "rb")
-                          : nullptr;
+    bool ok = list != nullptr;
+    unsigned bus, device, function;
+    char path[1024];
+    while (ok && fscanf(list, "%2x:%2x.%1u %1023[^\r\n]", &bus, &device, &function, path) == 4) {
         std::vector<uint8_t> &e = expected[bus << 8 | device | function << 5];
         e.resize(CONFIG_BYTES);
+        FILE *bytes = fopen(path, "rb");
         ok = bytes != nullptr && fread(e.data(), 1, CONFIG_BYTES, bytes) == CONFIG_BYTES;
         if (bytes != nullptr)
             fclose(bytes);
-        if (!ok)
-            printf("%s: \"%s\" is no \"BB:DD.F PATH\" with 256 bytes at PATH\n", listPath, line);
     }
-    fclose(list);
+    ok = ok && feof(list); // every line read
+    if (list != nullptr)
+        fclose(list);
+    if (!ok)
+        printf("%s: no list of \"BB:DD.F PATH\" lines with 256 bytes at each PATH\n", listPath);
     return ok;
 }
 
