@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
@@ -25,15 +26,12 @@ inline std::string tempPath(const std::string &name) {
 }
 
 inline void writeBytes(const std::string &path, const std::string &bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
+    std::ofstream(path, std::ios::binary) << bytes;
 }
 
 inline std::string readBytes(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 // Everything written to a stream by `write`, as the bytes that reach the file.
@@ -118,8 +116,6 @@ class FakeSource : public ConfigSource {
     bool open(char *, size_t) override { return true; }
     bool read(uint8_t bus, uint8_t slot, uint8_t *buffer) override {
         ++reads;
-        lastBus = bus;
-        lastSlot = slot;
         auto it = functions.find({bus, slot});
         if (it == functions.end() || failing)
             return false;
@@ -130,7 +126,6 @@ class FakeSource : public ConfigSource {
 
     std::map<std::pair<unsigned, unsigned>, ConfigHeader> functions;
     int reads = 0, closes = 0;
-    unsigned lastBus = 0, lastSlot = 0;
     bool failing = false;
 };
 

@@ -91,9 +91,8 @@ TEST(Channel, CutsToEightBitsAndClosesOnce) {
     EXPECT_FALSE(readConfig(channel, 0, 0, nullptr));
     EXPECT_EQ(source.reads, 0);
     ConfigHeader h;
-    readConfig(channel, 256, 300, &h);
-    EXPECT_EQ(source.lastBus, 0u);
-    EXPECT_EQ(source.lastSlot, 44u);
+    source.add(0, 44, makeHeader(0x1234, 1));
+    EXPECT_TRUE(readConfig(channel, 256, 300, &h));
     closeChannel(channel);
     closeChannel(channel);
     EXPECT_EQ(source.closes, 1);
