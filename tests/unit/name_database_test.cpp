@@ -45,10 +45,7 @@ struct Functions {
         }
     }
     bool operator==(const Functions &other) const {
-        for (size_t i = 0; i < names.size(); ++i)
-            if (memcmp(names[i].names, other.names[i].names, sizeof names[i].names) != 0)
-                return false;
-        return true;
+        return memcmp(names.data(), other.names.data(), names.size() * sizeof names[0]) == 0;
     }
 };
 
