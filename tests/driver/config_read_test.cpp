@@ -8,16 +8,15 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 namespace {
 
-ULONG lastCall[5];     // bus, device, function, offset, length
-ULONG answerBytes;     // what the HAL gives
-uint16_t answerVendor; // the first two bytes it gives
+std::vector<ULONG> lastCall; // bus, device, function, offset, length
+ULONG answerBytes;           // what the HAL gives
+uint16_t answerVendor;       // the first two bytes it gives
 
 } // namespace
 
@@ -26,9 +25,7 @@ extern "C" ULONG HalGetBusDataByOffset(BUS_DATA_TYPE type, ULONG bus, ULONG slot
     EXPECT_EQ(type, PCIConfiguration);
     PCI_SLOT_NUMBER number;
     number.u.AsULONG = slot;
-    const ULONG call[] = {bus, number.u.bits.DeviceNumber, number.u.bits.FunctionNumber, offset,
-                          length};
-    std::copy(call, call + 5, lastCall);
+    lastCall = {bus, number.u.bits.DeviceNumber, number.u.bits.FunctionNumber, offset, length};
     auto *bytes = static_cast<UCHAR *>(buffer);
     for (ULONG i = 0; i < answerBytes && i < length; ++i)
         bytes[i] = UCHAR(i == 0 ? answerVendor : i == 1 ? answerVendor >> 8 : i);
@@ -62,8 +59,8 @@ TEST(DriverHalRead, AFunctionIsAFullAnswerWithAVendor) {
         answerVendor = c.vendor;
         UCHAR buffer[CONFIG_SPACE_BYTES] = {};
         EXPECT_EQ(readHalConfig(c.bus, c.slot, buffer), c.found) << c.what;
-        const ULONG call[] = {c.bus, c.slot & 0x1Fu, ULONG(c.slot >> 5), 0, 256};
-        EXPECT_TRUE(std::equal(call, call + 5, lastCall)) << c.what;
+        EXPECT_EQ(lastCall, (std::vector<ULONG>{c.bus, c.slot & 0x1Fu, ULONG(c.slot >> 5), 0, 256}))
+            << c.what;
         EXPECT_TRUE(!c.found || buffer[255] == 255) << c.what;
         WCHAR path[SYSFS_CONFIG_PATH_SIZE];
         sysfsConfigPath(c.bus, c.slot, path);

@@ -18,13 +18,6 @@ namespace {
 
 using Ids = std::array<uint16_t, NAME_KINDS>; // vendor, device, sub vendor, subsystem, revision
 
-std::string withCrLf(const std::string &text) {
-    std::string out;
-    for (char c : text)
-        out += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    return out;
-}
-
 // Comment lines that bring the text to `offset` bytes; the last ends in a LF.
 std::string padTo(size_t offset, std::string text) {
     while (offset - text.size() > 80)
@@ -119,7 +112,6 @@ std::string databaseOf(const std::string &field) {
 TEST(NameDatabase, NamesOfEveryCaseAsGoldenText) {
     const std::string example = testing_support::readBytes(TEST_DATA_DIR "/worked-example.names");
     std::string text = "== the worked example\n" + loadBoth(EXAMPLE, example) +
-                       "== the worked example with CR LF\n" + loadBoth(EXAMPLE, withCrLf(example)) +
                        "== no functions\n" + loadBoth({}, example);
     for (const auto &row : testing_support::readCases(TEST_DATA_DIR "/name-cases.txt"))
         text += "== " + row[0] + "\n" + loadBoth(functionsOf(row[1]), databaseOf(row[2]));

@@ -112,14 +112,11 @@ TEST(SysfsSource, ListsAndReadsEveryDomainAndBus) {
     for (const auto &f : functions)
         tree.add(f.name, f.size, char('a' + (&f - functions)));
     tree.add("0000:00:00.0-not-a-function", 256, 'x');
+    const std::string none = "0x0000000000000000 0x0000000000000000 0x0000000000000000\n";
     writeBytes(tree.root + "/0000:00:00.0/resource",
-               "0x00000000f7b00000 0x00000000f7b01fff 0x0000000000140204\n"
-               "0x0000000000000000 0x0000000000000000 0x0000000000000000\n"
-               "0x000000000000e000 0x000000000000e01f 0x0000000000040101\n"
-               "0x0000000000000000 0x0000000000000000 0x0000000000000000\n"
-               "0x0000000000000000 0x0000000000000000 0x0000000000000000\n"
-               "0x0000000000000000 0x0000000000000000 0x0000000000000000\n"
-               "0x00000000000c0000 0x00000000000dffff 0x0000000000046200\n");
+               "0x00000000f7b00000 0x00000000f7b01fff 0x0000000000140204\n" + none +
+                   "0x000000000000e000 0x000000000000e01f 0x0000000000040101\n" + none + none +
+                   none + "0x00000000000c0000 0x00000000000dffff 0x0000000000046200\n");
     writeBytes(tree.root + "/10000:e1:00.1/resource", "0x0 0x0 0x0\n"); // cut short
     SysfsSource source(tree.root.c_str());
     char error[SOURCE_ERROR_SIZE];

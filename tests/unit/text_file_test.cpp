@@ -75,11 +75,8 @@ TEST(TextFile, ReadingDropsCarriageReturnsStopsAtCtrlZAndKeepsItsBounds) {
         TextReader reader(f, 8, 64);
         std::string pieces;
         char line[256];
-        while (reader.readLine(line, c.size)) {
-            if (!pieces.empty())
-                pieces += '|';
-            pieces.append(line, strlen(line));
-        }
+        while (reader.readLine(line, c.size))
+            pieces.append(pieces.empty() ? "" : "|").append(line, strlen(line));
         if (c.onDisk.find('\0') != std::string::npos) // strlen stops at the NUL
             pieces = c.pieces;
         fclose(f);
