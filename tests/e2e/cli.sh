@@ -62,8 +62,13 @@ printf 'V\t1234\tRed\x1b[31mVendor\x07\n' >"$work/ctrl-names.txt"
 "$lumivar" --from "$data/worked-example.dump" --names "$work/ctrl-names.txt" --report "$work/ctrl.txt" &&
     grep -qF $'Red\x1b[31mVendor\x07' "$work/ctrl.txt" || fail "the report file lost the bytes of a name"
 
-# What --save-dump wrote reads back to the same bytes.
-"$lumivar" --from "$data/worked-example.dump" --save-dump "$work/saved.txt" &&
+# What --save-dump wrote reads back to the same bytes, and lspci -F reads it
+# as it reads the dump it came from, every function.
+"$lumivar" --from "$via" --save-dump "$work/saved.txt" &&
     "$lumivar" --from "$work/saved.txt" --save-dump "$work/again.txt" &&
     cmp -s "$work/saved.txt" "$work/again.txt" || fail "a dump saved and read back changed"
+if command -v lspci >/dev/null; then
+    cmp -s <(lspci -F "$via" -xxx) <(lspci -F "$work/saved.txt" -xxx) ||
+        fail "lspci -F reads the saved dump otherwise than the dump it came from"
+fi
 finish
