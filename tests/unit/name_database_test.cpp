@@ -38,7 +38,9 @@ struct Functions {
         }
     }
     bool operator==(const Functions &other) const {
-        return memcmp(names.data(), other.names.data(), names.size() * sizeof names[0]) == 0;
+        return names.size() == other.names.size() &&
+               (names.empty() ||
+                memcmp(names.data(), other.names.data(), names.size() * sizeof names[0]) == 0);
     }
 };
 

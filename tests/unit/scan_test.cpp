@@ -69,11 +69,13 @@ TEST(Scan, RecordsIdentifiersClassNamesAndDefaultNames) {
     std::string records;
     for (int i = 0; i < table.count; ++i) {
         const DeviceRecord &r = table.records[i];
-        char line[256];
-        snprintf(line, sizeof line, "%04X %04X %04X %04X %02X %s|%s|%s|%s|%s|%s|%s|%s\n", r.ids[0],
-                 r.ids[1], r.ids[2], r.ids[3], r.ids[4], r.className, r.subClassName, r.progIfName,
-                 r.names[0], r.names[1], r.names[2], r.names[3], r.names[4]);
-        records += line;
+        char ids[32];
+        snprintf(ids, sizeof ids, "%04X %04X %04X %04X %02X ", r.ids[0], r.ids[1], r.ids[2],
+                 r.ids[3], r.ids[4]);
+        records += std::string(ids) + r.className + "|" + r.subClassName + "|" + r.progIfName;
+        for (const char *name : r.names)
+            records += std::string("|") + name;
+        records += "\n";
     }
     EXPECT_EQ(records, "1AF4 1041 1AF4 0001 01 Network Controller|Ethernet||Unknown||||\n"
                        "FFFF FFFF 0000 0000 00 |||Unknown||||\n");
