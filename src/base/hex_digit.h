@@ -8,3 +8,12 @@ constexpr int hexDigitValue(char c) {
            : c >= 'A' && c <= 'F' ? c - 'A' + 10
                                   : -1;
 }
+
+// Writes the low 8 bits of b as two lowercase hexadecimal digits at p and
+// returns the place after them.
+inline char *writeHexByte(char *p, unsigned b) {
+    constexpr char DIGITS[] = "0123456789abcdef";
+    p[0] = DIGITS[b >> 4 & 15];
+    p[1] = DIGITS[b & 15];
+    return p + 2;
+}

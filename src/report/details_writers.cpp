@@ -1,6 +1,7 @@
 #include "report/details_writers.h"
 
 #include "base/code_page.h"
+#include "base/hex_digit.h"
 
 #include <cinttypes>
 
@@ -216,10 +217,7 @@ void DetailsJson::flags(const char *key, const char *, uint32_t value, int,
 
 void DetailsJson::bytes(const char *key, const char *, const uint8_t *data, size_t size) {
     std::string hex(size * 2, '0');
-    static const char DIGITS[] = "0123456789abcdef";
-    for (size_t i = 0; i < size; ++i) {
-        hex[2 * i] = DIGITS[data[i] >> 4];
-        hex[2 * i + 1] = DIGITS[data[i] & 15];
-    }
+    for (size_t i = 0; i < size; ++i)
+        writeHexByte(&hex[2 * i], data[i]);
     json_.string(key, hex.c_str(), hex.size());
 }

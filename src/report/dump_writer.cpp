@@ -1,5 +1,6 @@
 #include "report/dump_writer.h"
 
+#include "base/hex_digit.h"
 #include "header/config_header.h"
 
 #include <initializer_list>
@@ -15,13 +16,20 @@ void writeDumpFunction(FILE *out, const FunctionAddress &at, const DeviceRecord 
         if (r.names[kind][0] != '\0')
             fprintf(out, " %s", r.names[kind]);
     fputc('\n', out);
+    // "oo: xx xx ... xx" a line of 16 bytes, and a blank line after them.
+    char text[CONFIG_SPACE_SIZE / 16 * (3 + 16 * 3 + 1) + 1];
+    char *p = text;
     for (int offset = 0; offset < CONFIG_SPACE_SIZE; offset += 16) {
-        fprintf(out, "%02x:", offset);
-        for (int i = 0; i < 16; ++i)
-            fprintf(out, " %02x", bytes[offset + i]);
-        fputc('\n', out);
+        p = writeHexByte(p, unsigned(offset));
+        *p++ = ':';
+        for (int i = 0; i < 16; ++i) {
+            *p++ = ' ';
+            p = writeHexByte(p, bytes[offset + i]);
+        }
+        *p++ = '\n';
     }
-    fputc('\n', out);
+    *p++ = '\n';
+    fwrite(text, 1, size_t(p - text), out);
 }
 
 void saveDump(FILE *out, ConfigChannel &channel, std::vector<FunctionAddress> &unreadable) {
