@@ -10,8 +10,6 @@ namespace {
 constexpr size_t ENTRY_PREFIX = 8;        // DataSize, HeaderSize
 constexpr size_t ENTRY_FIXED_FIELDS = 16; // DataVersion .. Characteristics
 constexpr size_t EMPTY_ENTRY_SIZE = 32;
-constexpr size_t ICON_DIR_SIZE = 6;
-constexpr size_t ICON_DIR_ENTRY_SIZE = 14;
 
 uint16_t le16(const unsigned char *p) {
     return uint16_t(p[0] | p[1] << 8);
@@ -169,38 +167,6 @@ ResourceResult findResource(const unsigned char *file, size_t size, ResourceKey 
         return fail(ResourceStatus::NotFound, "no resource of %s named %u", typeText,
                     unsigned(name.ordinal));
     return fail(ResourceStatus::NotFound, "no resource of %s named \"%.64s\"", typeText, name.name);
-}
-
-ResourceResult readIconGroup(const unsigned char *data, size_t size, IconGroup *group) {
-    *group = IconGroup{};
-    if (size < ICON_DIR_SIZE)
-        return fail(ResourceStatus::Truncated, "icon group of %zu bytes: too short", size);
-    const uint16_t reserved = le16(data);
-    const uint16_t type = le16(data + 2);
-    const uint16_t count = le16(data + 4);
-    if (reserved != 0 || type != 1)
-        return fail(ResourceStatus::BadIconGroup,
-                    "icon group: reserved %u and type %u, expected 0 and 1", unsigned(reserved),
-                    unsigned(type));
-    if (count > ICON_GROUP_MAX_IMAGES)
-        return fail(ResourceStatus::BadIconGroup, "icon group of %u images: at most %d are read",
-                    unsigned(count), ICON_GROUP_MAX_IMAGES);
-    if (size < ICON_DIR_SIZE + count * ICON_DIR_ENTRY_SIZE)
-        return fail(ResourceStatus::Truncated, "icon group of %u images needs %zu bytes, has %zu",
-                    unsigned(count), ICON_DIR_SIZE + count * ICON_DIR_ENTRY_SIZE, size);
-    group->count = count;
-    for (int i = 0; i < count; ++i) {
-        const unsigned char *p = data + ICON_DIR_SIZE + size_t(i) * ICON_DIR_ENTRY_SIZE;
-        IconGroupImage &image = group->images[i];
-        image.width = p[0] == 0 ? 256 : p[0];
-        image.height = p[1] == 0 ? 256 : p[1];
-        image.colorCount = p[2];
-        image.planes = le16(p + 4);
-        image.bitCount = le16(p + 6);
-        image.bytes = le32(p + 8);
-        image.id = le16(p + 12);
-    }
-    return ok();
 }
 
 Utf16Status readUtf16String(const unsigned char *bytes, size_t end, size_t *offset, char *out,

@@ -17,7 +17,6 @@ constexpr uint16_t RESOURCE_TYPE_GROUP_ICON = 14;
 
 constexpr int RESOURCE_NAME_SIZE = 64; // names of at most 63 characters
 constexpr int RESOURCE_MESSAGE_SIZE = 160;
-constexpr int ICON_GROUP_MAX_IMAGES = 16;
 
 enum class ResourceStatus {
     Ok,
@@ -28,7 +27,6 @@ enum class ResourceStatus {
     Misaligned,      // HeaderSize is not a multiple of 4
     DataPastEnd,     // DataSize reaches past the end of the file
     NameTooLong,
-    BadIconGroup,
 };
 
 struct ResourceResult {
@@ -78,26 +76,6 @@ ResourceResult readResourceEntry(const unsigned char *file, size_t size, size_t 
 // damage.
 ResourceResult findResource(const unsigned char *file, size_t size, ResourceKey type,
                             ResourceKey name, ResourceEntry *entry);
-
-// One image of an icon group (GRPICONDIRENTRY); the image itself is the
-// RT_ICON resource with ordinal id.
-struct IconGroupImage {
-    int width; // 1..256 (stored as 0 for 256)
-    int height;
-    uint8_t colorCount;
-    uint16_t planes;
-    uint16_t bitCount;
-    uint32_t bytes;
-    uint16_t id;
-};
-
-struct IconGroup {
-    int count;
-    IconGroupImage images[ICON_GROUP_MAX_IMAGES];
-};
-
-// Reads an RT_GROUP_ICON resource's data.
-ResourceResult readIconGroup(const unsigned char *data, size_t size, IconGroup *group);
 
 enum class Utf16Status { Ok, Unterminated, TooLong };
 
